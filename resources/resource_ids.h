@@ -1,0 +1,9 @@
+/* Resource ids shared by the program's C++ code and remote.rc. */
+#ifndef HALCYRA_RESOURCE_IDS_H
+#define HALCYRA_RESOURCE_IDS_H
+
+#define IDD_REMOTE       101  /* main window dialog template */
+#define IDI_REMOTE       110  /* class icon, 64 x 64; first icon group */
+#define IDI_REMOTE_SMALL 111  /* 32 x 32 and 16 x 16, 16 colours */
+
+#endif

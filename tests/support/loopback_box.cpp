@@ -1,0 +1,185 @@
+#include "tests/support/loopback_box.h"
+
+#include <chrono>
+
+namespace {
+
+bool HasCommandEnd(const std::string &bytes, size_t *end)
+{
+    static const char terminator[3] = {'\r', '\n', '\0'};
+    size_t at = bytes.find(std::string(terminator, 3));
+    if (at == std::string::npos) return false;
+    *end = at + 3;
+    return true;
+}
+
+void SendAll(SOCKET s, const std::string &data)
+{
+    size_t offset = 0;
+    while (offset < data.size()) {
+        int n = send(s, data.data() + offset, (int)(data.size() - offset), 0);
+        if (n <= 0) return;
+        offset += n;
+    }
+}
+
+void ServeConnectionBody(LoopbackBox *box, SOCKET s, unsigned delay_ms);
+
+void ServeConnection(LoopbackBox *box, SOCKET s, unsigned delay_ms, bool *done)
+{
+    ServeConnectionBody(box, s, delay_ms);
+    std::lock_guard<std::mutex> hold(box->lock);
+    *done = true;
+}
+
+void ServeConnectionBody(LoopbackBox *box, SOCKET s, unsigned delay_ms)
+{
+    DWORD timeout = 20000;  // a client that never closes cannot hold a test forever
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char *)&timeout, sizeof(timeout));
+    BoxConnection conn;
+    char buffer[4096];
+    size_t end = 0;
+    bool have_command = false;
+    while (!have_command) {
+        int n = recv(s, buffer, sizeof(buffer), 0);
+        if (n <= 0) break;
+        conn.bytes.append(buffer, n);
+        have_command = HasCommandEnd(conn.bytes, &end);
+    }
+    if (have_command) {
+        conn.command = conn.bytes.substr(0, end);
+        size_t index;
+        {
+            std::lock_guard<std::mutex> hold(box->lock);
+            box->connections.push_back(conn);
+            index = box->connections.size() - 1;
+        }
+        box->changed.notify_all();
+        switch (box->mode) {
+        case BOX_ANSWER: SendAll(s, box->reply); break;
+        case BOX_DELAY:
+        case BOX_RANDOM_DELAY:
+            Sleep(delay_ms);
+            SendAll(s, box->reply);
+            break;
+        case BOX_SILENT: break;
+        case BOX_CLOSE: closesocket(s); return;
+        case BOX_RESET: {
+            linger hard = {1, 0};
+            setsockopt(s, SOL_SOCKET, SO_LINGER, (const char *)&hard, sizeof(hard));
+            closesocket(s);
+            return;
+        }
+        case BOX_SHUTDOWN: shutdown(s, SD_SEND); break;
+        }
+        // Read on until the client closes its side, as a real box would.
+        for (;;) {
+            int n = recv(s, buffer, sizeof(buffer), 0);
+            if (n <= 0) break;
+            std::lock_guard<std::mutex> hold(box->lock);
+            box->connections[index].bytes.append(buffer, n);
+        }
+    }
+    closesocket(s);
+}
+
+void AcceptLoop(LoopbackBox *box)
+{
+    for (;;) {
+        SOCKET s = accept(box->listener, NULL, NULL);
+        if (s == INVALID_SOCKET) return;
+        unsigned delay = 0;
+        {
+            std::lock_guard<std::mutex> hold(box->lock);
+            if (box->closing) {
+                closesocket(s);
+                return;
+            }
+            ++box->accepted;
+            box->seed = box->seed * 1103515245u + 12345u;
+            if (box->mode == BOX_DELAY) delay = box->delay_ms;
+            if (box->mode == BOX_RANDOM_DELAY)
+                delay = box->delay_ms > 0 ? (box->seed >> 16) % (unsigned)(box->delay_ms + 1) : 0;
+            box->workers.emplace_back();
+            LoopbackBox::Worker &worker = box->workers.back();
+            worker.thread = std::thread(ServeConnection, box, s, delay, &worker.done);
+        }
+        box->changed.notify_all();
+        box->ReapFinished();
+    }
+}
+
+}  // namespace
+
+bool LoopbackBox::Open(const char *loopback_address)
+{
+    address = loopback_address;
+    listener = socket(AF_INET, SOCK_STREAM, 0);
+    if (listener == INVALID_SOCKET) return false;
+    BOOL yes = TRUE;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, (const char *)&yes, sizeof(yes));
+    sockaddr_in local = {};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(8089);
+    local.sin_addr.s_addr = inet_addr(loopback_address);
+    if ((ntohl(local.sin_addr.s_addr) >> 24) != 127) return false;  // loopback only
+    if (bind(listener, (sockaddr *)&local, sizeof(local)) != 0 || listen(listener, 64) != 0) {
+        closesocket(listener);
+        listener = INVALID_SOCKET;
+        return false;
+    }
+    accept_thread = std::thread(AcceptLoop, this);
+    return true;
+}
+
+void LoopbackBox::Close()
+{
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        closing = true;
+    }
+    if (listener != INVALID_SOCKET) {
+        closesocket(listener);
+        listener = INVALID_SOCKET;
+    }
+    if (accept_thread.joinable()) accept_thread.join();
+    std::list<Worker> pending;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        pending.swap(workers);
+    }
+    for (Worker &w : pending) w.thread.join();
+}
+
+void LoopbackBox::ReapFinished()
+{
+    std::list<Worker> finished;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        for (auto it = workers.begin(); it != workers.end();) {
+            auto next = std::next(it);
+            if (it->done) finished.splice(finished.end(), workers, it);
+            it = next;
+        }
+    }
+    for (Worker &w : finished) w.thread.join();
+}
+
+bool LoopbackBox::WaitForCommands(size_t count, DWORD timeout_ms)
+{
+    std::unique_lock<std::mutex> hold(lock);
+    return changed.wait_for(hold, std::chrono::milliseconds(timeout_ms),
+                            [&] { return connections.size() >= count; });
+}
+
+std::vector<BoxConnection> LoopbackBox::Connections()
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return connections;
+}
+
+size_t LoopbackBox::AcceptedCount()
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return accepted;
+}

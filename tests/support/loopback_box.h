@@ -1,0 +1,61 @@
+// An in-process stand-in for the set-top box's command service, for the Windows tests:
+// listens on 127.0.0.N:8089, records every connection's bytes in arrival order, and
+// answers as told. Loopback only.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include <condition_variable>
+#include <list>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+enum BoxMode {
+    BOX_ANSWER,        // reply at once with the reply text
+    BOX_DELAY,         // reply after delay_ms
+    BOX_RANDOM_DELAY,  // reply after 0..delay_ms, different per connection
+    BOX_SILENT,        // never answer, keep the connection until the client closes
+    BOX_CLOSE,         // close without answering
+    BOX_RESET,         // reset the connection
+    BOX_SHUTDOWN,      // half-close without answering (zero-byte reply)
+};
+
+struct BoxConnection {
+    std::string bytes;     // everything received until the client closed
+    std::string command;   // the bytes up to and including the first CR LF NUL
+};
+
+struct LoopbackBox {
+    std::string address;  // "127.0.0.N"
+    BoxMode mode = BOX_ANSWER;
+    std::string reply = "OK\r\n";
+    int delay_ms = 0;
+
+    // Starts listening; false if the address could not be bound.
+    bool Open(const char *loopback_address);
+    void Close();
+    // Waits (bounded) until `count` connections have delivered a whole command.
+    bool WaitForCommands(size_t count, DWORD timeout_ms);
+    std::vector<BoxConnection> Connections();
+    size_t AcceptedCount();
+    // Joins the threads of connections that have ended, so they hold no handles.
+    void ReapFinished();
+
+    ~LoopbackBox() { Close(); }
+
+    SOCKET listener = INVALID_SOCKET;
+    std::thread accept_thread;
+    struct Worker {
+        std::thread thread;
+        bool done = false;
+    };
+    std::list<Worker> workers;  // list: a worker's `done` flag stays where it is
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<BoxConnection> connections;  // in the order their commands completed
+    size_t accepted = 0;
+    unsigned seed = 12345;
+    bool closing = false;
+};

@@ -1,0 +1,291 @@
+// The command transaction against a real TCP peer on loopback, under Wine.
+#include "transport/command_transaction.h"
+#include "transport/command_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/loopback_box.h"
+#include "tests/support/owner_window.h"
+
+HINSTANCE g_Instance;
+
+namespace {
+
+// Every test uses its own loopback address so that nothing from one test reaches another.
+const unsigned char BOX_1[4] = {127, 0, 0, 21};
+const unsigned char BOX_2[4] = {127, 0, 0, 22};
+const unsigned char BOX_3[4] = {127, 0, 0, 23};
+const unsigned char BOX_4[4] = {127, 0, 0, 24};
+const unsigned char BOX_5[4] = {127, 0, 0, 25};
+const unsigned char BOX_6[4] = {127, 0, 0, 26};
+const unsigned char BOX_7[4] = {127, 0, 0, 27};
+const unsigned char BOX_8[4] = {127, 0, 0, 28};
+const unsigned char NOBODY[4] = {127, 0, 0, 29};  // nothing ever listens here
+const unsigned char BOX_10[4] = {127, 0, 0, 30};
+const unsigned char BOX_11[4] = {127, 0, 0, 31};
+
+std::string Text(const unsigned char *a)
+{
+    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
+           std::to_string(a[3]);
+}
+
+bool StartKey(HWND owner, const unsigned char *address, const KeyCommand &key)
+{
+    return CommandTransaction::Start(owner, address, DEVICE_COMMAND_PORT, key.bytes, key.length);
+}
+
+std::string Wire(const KeyCommand &key) { return std::string(key.bytes, key.length); }
+
+struct Transaction : ::testing::Test {
+    OwnerWindow owner;
+    LoopbackBox box;
+    void SetUp() override { ASSERT_TRUE(owner.Create()); }
+    void OpenBox(const unsigned char *address, BoxMode mode)
+    {
+        box.mode = mode;
+        ASSERT_TRUE(box.Open(Text(address).c_str()));
+    }
+    // Order of the notices: SENT before RECEIVED before DONE, and DONE last.
+    void ExpectOrderedNotices()
+    {
+        ASSERT_FALSE(owner.events.empty());
+        EXPECT_EQ(owner.events.back().message, WM_TXN_DONE);
+        int stage = 0;
+        for (const OwnerEvent &e : owner.events) {
+            int s = e.message == WM_TXN_SENT ? 1 : e.message == WM_TXN_RECEIVED ? 2 : 3;
+            EXPECT_GE(s, stage);
+            stage = s;
+        }
+    }
+};
+
+TEST_F(Transaction, DeliversTheExactKeyCommandAndReportsSentReceivedDone)
+{
+    OpenBox(BOX_1, BOX_ANSWER);
+    ASSERT_TRUE(StartKey(owner.window, BOX_1, KEY_POWER));
+    ASSERT_TRUE(owner.PumpUntilDone(1, 15000));
+    owner.PumpFor(200);  // nothing more may follow
+
+    ASSERT_TRUE(box.WaitForCommands(1, 5000));
+    std::vector<BoxConnection> seen = box.Connections();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].bytes, std::string("\x70\x72\x65\x73\x73\x20\x50\x4F\x57\x45\x52\x0D\x0A\x00", 14));
+
+    ASSERT_EQ(owner.events.size(), 3u);
+    EXPECT_EQ(owner.events[0].message, WM_TXN_SENT);
+    EXPECT_EQ(owner.events[1].message, WM_TXN_RECEIVED);
+    EXPECT_EQ(owner.events[2].message, WM_TXN_DONE);
+    const OwnerEvent &done = owner.events[2];
+    ASSERT_TRUE(done.has_result);
+    EXPECT_EQ(done.reply, "OK\r\n");
+    EXPECT_EQ(0, memcmp(done.address, BOX_1, 4));
+}
+
+TEST_F(Transaction, SendsFreeTextFrameAndCopiesTheCallersBuffer)
+{
+    OpenBox(BOX_2, BOX_ANSWER);
+    char frame[FREE_TEXT_FRAME_MAX];
+    int length = FrameFreeText("abc", 3, frame, sizeof(frame));
+    unsigned char address[4];
+    memcpy(address, BOX_2, 4);
+    ASSERT_TRUE(CommandTransaction::Start(owner.window, address, DEVICE_COMMAND_PORT, frame, length));
+    // The caller's buffer and address may change the moment Start returns.
+    memset(frame, 'X', sizeof(frame));
+    memset(address, 0xFF, sizeof(address));
+    ASSERT_TRUE(owner.PumpUntilDone(1, 15000));
+    ASSERT_TRUE(box.WaitForCommands(1, 5000));
+    EXPECT_EQ(box.Connections()[0].bytes, std::string("abc\r\n\0", 6));
+    EXPECT_EQ(0, memcmp(owner.events.back().address, BOX_2, 4));
+}
+
+TEST_F(Transaction, LongReplyIsCutToItsFirst1250Bytes)
+{
+    box.reply.clear();
+    for (int i = 0; i < 3000; ++i) box.reply.push_back((char)('A' + i % 26));
+    OpenBox(BOX_3, BOX_ANSWER);
+    ASSERT_TRUE(StartKey(owner.window, BOX_3, KEY_MENU));
+    ASSERT_TRUE(owner.PumpUntilDone(1, 15000));
+    const OwnerEvent &done = owner.events.back();
+    ASSERT_TRUE(done.has_result);
+    // The first read may see fewer bytes than were sent; it never keeps more than 1250,
+    // and the closing read adds nothing once a reply is held.
+    ASSERT_GT(done.reply.size(), 0u);
+    ASSERT_LE(done.reply.size(), 1250u);
+    EXPECT_EQ(done.reply, box.reply.substr(0, done.reply.size()));
+    ExpectOrderedNotices();
+}
+
+TEST_F(Transaction, ZeroByteReplyEndsWithAnEmptyResult)
+{
+    OpenBox(BOX_4, BOX_SHUTDOWN);
+    ASSERT_TRUE(StartKey(owner.window, BOX_4, KEY_OK));
+    ASSERT_TRUE(owner.PumpUntilDone(1, 15000));
+    owner.PumpFor(200);
+    const OwnerEvent &done = owner.events.back();
+    ASSERT_TRUE(done.has_result);
+    EXPECT_EQ(done.reply.size(), 0u);
+    EXPECT_TRUE(done.reply_null);
+    EXPECT_EQ(owner.Count(WM_TXN_DONE), 1u);
+    ExpectOrderedNotices();
+}
+
+TEST_F(Transaction, BroadcastAddressMakesNoConnectionButStillEnds)
+{
+    const unsigned char broadcast[4] = {255, 255, 255, 255};
+    ASSERT_TRUE(StartKey(owner.window, broadcast, KEY_POWER));
+    ASSERT_TRUE(owner.PumpUntilDone(1, 15000));
+    owner.PumpFor(200);
+    ASSERT_EQ(owner.events.size(), 1u) << "no SENT: nothing was sent anywhere";
+    EXPECT_EQ(owner.events[0].message, WM_TXN_DONE);
+    EXPECT_TRUE(owner.events[0].reply_null);
+}
+
+TEST_F(Transaction, RefusesEmptyCommands)
+{
+    EXPECT_FALSE(CommandTransaction::Start(owner.window, BOX_5, DEVICE_COMMAND_PORT, "x", 0));
+    EXPECT_FALSE(CommandTransaction::Start(owner.window, BOX_5, DEVICE_COMMAND_PORT, NULL, 4));
+    owner.PumpFor(100);
+    EXPECT_TRUE(owner.events.empty());
+}
+
+TEST_F(Transaction, ThreeStartsGiveThreeConnectionsEachWithItsOwnBytesInOrder)
+{
+    OpenBox(BOX_5, BOX_ANSWER);
+    ASSERT_TRUE(StartKey(owner.window, BOX_5, KEY_MENU));
+    ASSERT_TRUE(StartKey(owner.window, BOX_5, KEY_OK));
+    ASSERT_TRUE(StartKey(owner.window, BOX_5, KEY_OK));
+    ASSERT_TRUE(owner.PumpUntilDone(3, 20000));
+    ASSERT_TRUE(box.WaitForCommands(3, 5000));
+    std::vector<BoxConnection> seen = box.Connections();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].bytes, Wire(KEY_MENU));
+    EXPECT_EQ(seen[1].bytes, Wire(KEY_OK));
+    EXPECT_EQ(seen[2].bytes, Wire(KEY_OK));
+    EXPECT_EQ(owner.Count(WM_TXN_DONE), 3u);
+    EXPECT_EQ(owner.Count(WM_TXN_SENT), 3u);
+}
+
+TEST_F(Transaction, KeepsOrderWhenTheBoxAnswersAfterRandomDelays)
+{
+    box.delay_ms = 40;
+    OpenBox(BOX_6, BOX_RANDOM_DELAY);
+    const KeyCommand *sequence[] = {&KEY_NUMBER7, &KEY_NUMBER0, &KEY_NUMBER5, &KEY_UP, &KEY_DOWN,
+                                    &KEY_LEFT, &KEY_RIGHT, &KEY_OK, &KEY_MUTE, &KEY_STOP,
+                                    &KEY_NUMBER1, &KEY_NUMBER2, &KEY_NUMBER3, &KEY_GUIDE, &KEY_PLAY};
+    const size_t n = sizeof(sequence) / sizeof(sequence[0]);
+    for (const KeyCommand *key : sequence) ASSERT_TRUE(StartKey(owner.window, BOX_6, *key));
+    ASSERT_TRUE(owner.PumpUntilDone(n, 30000));
+    ASSERT_TRUE(box.WaitForCommands(n, 5000));
+    std::vector<BoxConnection> seen = box.Connections();
+    ASSERT_EQ(seen.size(), n);
+    for (size_t i = 0; i < n; ++i) EXPECT_EQ(seen[i].bytes, Wire(*sequence[i])) << "position " << i;
+}
+
+// Each way a box can fail ends its transaction with exactly one DONE that holds no reply.
+struct FaultCase { const char *name; const unsigned char *address; BoxMode mode; bool listening; };
+
+TEST_F(Transaction, EveryFaultPathEndsWithExactlyOneDone)
+{
+    const FaultCase cases[] = {
+        {"nothing listening", NOBODY, BOX_ANSWER, false},
+        {"never answers", BOX_7, BOX_SILENT, true},
+        {"closes without answer", BOX_8, BOX_CLOSE, true},
+        {"resets", BOX_10, BOX_RESET, true},
+    };
+    for (const FaultCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        OwnerWindow fault_owner;
+        ASSERT_TRUE(fault_owner.Create());
+        LoopbackBox fault_box;
+        fault_box.mode = c.mode;
+        if (c.listening) {
+            ASSERT_TRUE(fault_box.Open(Text(c.address).c_str()));
+        }
+        ASSERT_TRUE(StartKey(fault_owner.window, c.address, KEY_POWER));
+        ASSERT_TRUE(fault_owner.PumpUntilDone(1, 20000));
+        fault_owner.PumpFor(300);
+        EXPECT_EQ(fault_owner.Count(WM_TXN_DONE), 1u);
+        EXPECT_TRUE(fault_owner.events.back().reply_null);
+        if (c.listening) {
+            ASSERT_TRUE(fault_box.WaitForCommands(1, 5000));
+            EXPECT_EQ(fault_box.Connections()[0].command, Wire(KEY_POWER));
+        }
+    }
+}
+
+TEST_F(Transaction, ADeadBoxDoesNotHoldBackTheNextKeyForLong)
+{
+    LoopbackBox dead;
+    dead.mode = BOX_SILENT;
+    ASSERT_TRUE(dead.Open(Text(BOX_11).c_str()));
+    OpenBox(BOX_1, BOX_ANSWER);
+    ASSERT_TRUE(StartKey(owner.window, BOX_11, KEY_POWER));
+    ASSERT_TRUE(StartKey(owner.window, BOX_1, KEY_MUTE));
+    ASSERT_TRUE(owner.PumpUntilDone(2, 20000));
+    // The live box's key finished first: it did not wait for the dead box's five seconds.
+    ASSERT_EQ(owner.Count(WM_TXN_DONE), 2u);
+    std::vector<OwnerEvent> dones;
+    for (const OwnerEvent &e : owner.events)
+        if (e.message == WM_TXN_DONE) dones.push_back(e);
+    EXPECT_EQ(0, memcmp(dones[0].address, BOX_1, 4));
+    EXPECT_EQ(dones[0].reply, "OK\r\n");
+    EXPECT_EQ(0, memcmp(dones[1].address, BOX_11, 4));
+}
+
+TEST_F(Transaction, TwoHundredInARowLeaveNoThreadsOrHandlesBehind)
+{
+    OpenBox(BOX_2, BOX_ANSWER);
+    // A first round, so that objects the system creates lazily exist before counting.
+    for (int i = 0; i < 34; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_2, *ALL_KEY_COMMANDS[i]));
+    ASSERT_TRUE(owner.PumpUntilDone(34, 60000));
+    ASSERT_TRUE(box.WaitForCommands(34, 5000));
+    owner.PumpFor(500);
+    box.ReapFinished();
+    int base_threads = ThreadCount();
+    int base_handles = HandleCount();
+
+    DWORD start = GetTickCount();
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_2, *ALL_KEY_COMMANDS[i % 34]));
+    ASSERT_TRUE(owner.PumpUntilDone(234, 120000));
+    DWORD elapsed = GetTickCount() - start;
+    ASSERT_TRUE(box.WaitForCommands(234, 10000));
+    std::vector<BoxConnection> seen = box.Connections();
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(seen[i + 34].bytes, Wire(*ALL_KEY_COMMANDS[i % 34])) << i;
+
+    // Wine's own pool threads come and go on their own; a leak per transaction would show
+    // as hundreds of threads or handles, far beyond this slack.
+    const int slack = 2;
+    EXPECT_TRUE(WaitForThreadCount(base_threads + slack, 10000))
+        << "threads " << ThreadCount() << " vs " << base_threads;
+    int handles = HandleCount();
+    for (int i = 0; i < 50 && handles > base_handles + slack; ++i) {
+        owner.PumpFor(100);
+        box.ReapFinished();
+        handles = HandleCount();
+    }
+    EXPECT_LE(handles, base_handles + slack);
+    printf("[ figures  ] 200 transactions in %lu ms; threads %d -> %d; handles %d -> %d\n",
+           (unsigned long)elapsed, base_threads, ThreadCount(), base_handles, handles);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    g_Instance = GetModuleHandleA(NULL);
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 2;
+    ::testing::InitGoogleTest(&argc, argv);
+    int result = RUN_ALL_TESTS();
+    // Every worker paired its WSAStartup with one WSACleanup: only this program's own remains.
+    int cleanups = 0;
+    while (WSACleanup() == 0 && cleanups < 1000) ++cleanups;
+    if (cleanups != 1) {
+        printf("Winsock start-ups left unbalanced: %d cleanups succeeded, expected 1\n", cleanups);
+        return 1;
+    }
+    return result;
+}

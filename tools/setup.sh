@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test the remote.
+# Costs nothing when everything is already present.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+have_cmd i686-w64-mingw32-windres   || need+=(binutils-mingw-w64-i686)
+have_cmd cmake                      || need+=(cmake)
+have_cmd ninja                      || need+=(ninja-build)
+have_cmd clang                      || need+=(clang)
+have_pkg libclang-rt-14-dev         || need+=(libclang-rt-14-dev)
+have_cmd wine                       || need+=(wine)
+have_pkg wine32:i386                || need+=(wine32:i386)
+have_cmd Xvfb                       || need+=(xvfb)
+have_cmd xdotool                    || need+=(xdotool)
+have_cmd xwd                        || need+=(x11-apps)
+have_pkg fonts-liberation           || need+=(fonts-liberation)
+have_pkg imagemagick                || need+=(imagemagick)
+have_cmd python3                    || need+=(python3)
+[ -d /usr/src/googletest/googletest ] || need+=(googletest)
+
+if [ ${#need[@]} -eq 0 ]; then
+    exit 0
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${need[@]}"
