@@ -26,15 +26,11 @@ add_library(address STATIC $<TARGET_OBJECTS:address_objects>)
 target_include_directories(address PUBLIC ${PROJECT_SOURCE_DIR})
 add_dependencies(address address_self_contained)
 
-if(EXISTS ${PROJECT_SOURCE_DIR}/transport/command_transaction.cpp)
-    add_library(transport STATIC ${PROTOCOL_SOURCES} transport/command_transaction.cpp)
-    target_include_directories(transport PUBLIC ${PROJECT_SOURCE_DIR})
-    target_link_libraries(transport PUBLIC address ws2_32 gdi32)
-endif()
+add_library(transport STATIC ${PROTOCOL_SOURCES} transport/command_transaction.cpp)
+target_include_directories(transport PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(transport PUBLIC address ws2_32 gdi32)
 
-if(EXISTS ${PROJECT_SOURCE_DIR}/app/CMakeLists.txt)
-    add_subdirectory(app)
-endif()
+add_subdirectory(app)
 
 # One CTest entry per test program; CMAKE_CROSSCOMPILING_EMULATOR runs it through Wine.
 function(halcyra_wine_test name)

@@ -11,7 +11,8 @@ cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null || exit 1
 cmake --build build/host || exit 1
 cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null || exit 1
+      -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
+      -DSTANDIN_BOX="$root/build/host/standin_box" >/dev/null || exit 1
 cmake --build build/win || exit 1
 
 status=0

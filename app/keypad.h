@@ -1,0 +1,26 @@
+// The main window's controls: one table, created at run time in its order.
+#pragma once
+#include <windows.h>
+
+struct ControlRect {
+    int x, y, width, height;  // pixels of the main window's client area
+};
+
+enum KeypadKind { KEYPAD_STATIC, KEYPAD_EDIT, KEYPAD_BUTTON };
+
+struct KeypadControl {
+    KeypadKind kind;
+    int id;
+    const char *label;  // null for the edit fields
+    ControlRect rect;
+    DWORD extra_style;
+};
+
+const int KEYPAD_CONTROL_COUNT = 39;
+extern const KeypadControl KEYPAD_CONTROLS[KEYPAD_CONTROL_COUNT];
+
+HWND CreateButton(HWND parent, HINSTANCE instance, DWORD extra_style, const ControlRect &rect,
+                  int id, const char *label);
+HWND CreateEdit(HWND parent, HINSTANCE instance, DWORD extra_style, const ControlRect &rect, int id);
+HWND CreateStatic(HWND parent, HINSTANCE instance, DWORD extra_style, const ControlRect &rect,
+                  int id, const char *label);

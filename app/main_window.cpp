@@ -1,0 +1,117 @@
+#include "app/main_window.h"
+
+#include <new>
+
+#include "app/command_ids.h"
+#include "app/remote_control.h"
+#include "transport/command_transaction.h"
+
+RemoteControl *g_RemoteControl = NULL;
+
+RemoteControl *CreateRemoteControl(HWND window, const CREATESTRUCTA *creation)
+{
+    RemoteControl *remote = new (std::nothrow) RemoteControl;
+    if (!remote) return NULL;
+    remote->keypad_font = NULL;
+    for (unsigned char &byte : remote->device_address) byte = 0;
+    remote->LoadDeviceAddress();
+    remote->BuildKeypad(window, creation);
+    return remote;
+}
+
+void DestroyRemoteControl(RemoteControl *remote)
+{
+    remote->SaveDeviceAddress();
+    if (remote->keypad_font) DeleteObject(remote->keypad_font);
+    delete remote;
+}
+
+namespace {
+
+bool IsKeyCommandId(WPARAM id)
+{
+    return (id >= IDC_POWER && id <= IDC_SELECT) || (id >= IDC_PLAYPAUSE && id <= IDC_ACCEPT) ||
+           (id >= IDC_DIGITS_705 && id <= IDC_MENU_RIGHT_OK_OK);
+}
+
+LRESULT OnCreate(HWND window, LPARAM lParam)
+{
+    RemoteControl *remote = CreateRemoteControl(window, (const CREATESTRUCTA *)lParam);
+    if (!remote) return -1;  // the window never runs without its controller
+    g_RemoteControl = remote;
+    return 0;
+}
+
+LRESULT OnDestroy(HWND window)
+{
+    // A window whose creation failed has nothing worth saving.
+    if (g_RemoteControl) {
+        g_RemoteControl->SaveWindowRect(window);
+        DestroyRemoteControl(g_RemoteControl);
+        g_RemoteControl = NULL;
+    }
+    PostQuitMessage(0);
+    return 0;
+}
+
+// Matches the whole wParam, so only notification code 0 (a click, Enter, Escape) is routed.
+bool RouteCommand(HWND window, WPARAM wParam)
+{
+    if (wParam == IDOK || wParam == IDC_SEND_TEST) {
+        g_RemoteControl->SendFreeText(window);
+        return true;
+    }
+    if (wParam == IDCANCEL) {
+        DestroyWindow(window);
+        return true;
+    }
+    if (IsKeyCommandId(wParam)) {
+        if (g_RemoteControl->CheckAddress(window))
+            g_RemoteControl->SendKeyCommands(window, (unsigned)wParam);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window, lParam);
+    case WM_DESTROY:
+        return OnDestroy(window);
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_INITDIALOG:
+        return 0;
+    case WM_COMMAND:
+        if (g_RemoteControl && RouteCommand(window, wParam)) return 0;
+        break;
+    case WM_TXN_DONE:
+        ReleaseTransactionResult((TransactionResult *)lParam);
+        return 0;
+    case WM_REMOTE_RESERVED_1:
+    case WM_REMOTE_RESERVED_2:
+        return 0;
+    }
+    return DefDlgProcA(window, message, wParam, lParam);
+}
+
+ATOM RegisterRemoteWindowClass(HINSTANCE instance)
+{
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = RemoteWindowProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_REMOTE));
+    wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_APPWORKSPACE + 1);
+    wc.lpszMenuName = NULL;
+    wc.lpszClassName = REMOTE_WINDOW_CLASS;
+    return RegisterClassA(&wc);
+}

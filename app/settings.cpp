@@ -1,0 +1,110 @@
+#include "app/remote_control.h"
+#include "address/address.h"
+
+namespace {
+
+const char SETTINGS_KEY[] = "SOFTWARE\\Quillon\\Halcyra Remote";
+const char VALUE_LEFT[] = "Remote Window Left";
+const char VALUE_RIGHT[] = "Remote Window Right";
+const char VALUE_TOP[] = "Remote Window Top";
+const char VALUE_BOTTOM[] = "Remote Window Bottom";
+const char VALUE_POPOUT[] = "Popout Window Visible";
+const char VALUE_ADDRESS[] = "IP Address";
+
+const int POPOUT_WIDTH = 266;
+const int WINDOW_HEIGHT = 545;
+const int TEMPLATE_WIDTH = 196;  // passed with SWP_NOSIZE, so only for completeness
+const DWORD ADDRESS_BUFFER = 260;
+const DWORD ADDRESS_TEXT_MAX = 19;  // what the address parser takes
+
+HKEY OpenForWriting()
+{
+    HKEY key = NULL;
+    DWORD disposition;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, NULL, &key, &disposition) != ERROR_SUCCESS)
+        return NULL;
+    return key;
+}
+
+// A stored address text that this program could have written: NUL-terminated inside the
+// data that was read, not filling the whole buffer, and at most 19 characters.
+bool UsableAddressText(const char *data, DWORD size)
+{
+    if (size >= ADDRESS_BUFFER) return false;
+    for (DWORD i = 0; i < size; ++i)
+        if (data[i] == '\0') return i <= ADDRESS_TEXT_MAX;
+    return false;
+}
+
+// True when a window at this position would show on some monitor.
+bool PositionOnScreen(int left, int top)
+{
+    RECT probe = {left, top, left + 40, top + 40};
+    return MonitorFromRect(&probe, MONITOR_DEFAULTTONULL) != NULL;
+}
+
+}  // namespace
+
+void RemoteControl::LoadDeviceAddress()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    char data[ADDRESS_BUFFER] = {0};
+    DWORD size = ADDRESS_BUFFER;
+    DWORD type;
+    if (RegQueryValueExA(key, VALUE_ADDRESS, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS &&
+        UsableAddressText(data, size))
+        IPAddrStrToByte(data, device_address);
+    RegCloseKey(key);
+}
+
+void RemoteControl::LoadWindowPlacement(HWND window)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    // Each read takes at most 4 bytes and leaves in `size` what it returned, which is the room
+    // of the next read; the first failure ends the sequence and the window stays put.
+    LONG left = 0, right = 0, top = 0, bottom = 0, popout = 0;
+    const char *names[5] = {VALUE_LEFT, VALUE_RIGHT, VALUE_TOP, VALUE_BOTTOM, VALUE_POPOUT};
+    LONG *slots[5] = {&left, &right, &top, &bottom, &popout};
+    DWORD size = sizeof(LONG);
+    bool all_read = true;
+    for (int i = 0; i < 5 && all_read; ++i)
+        all_read = RegQueryValueExA(key, names[i], NULL, NULL, (BYTE *)slots[i], &size) == ERROR_SUCCESS;
+    if (all_read) {
+        // A position on no monitor (a window saved while minimised, a monitor since removed)
+        // would put the window out of reach: it then keeps the template's position.
+        UINT flags = popout ? 0 : SWP_NOSIZE;
+        if (!PositionOnScreen(left, top)) flags |= SWP_NOMOVE;
+        if (flags != (SWP_NOSIZE | SWP_NOMOVE))
+            SetWindowPos(window, HWND_TOP, left, top, popout ? POPOUT_WIDTH : TEMPLATE_WIDTH,
+                         WINDOW_HEIGHT, flags);
+    }
+    RegCloseKey(key);
+}
+
+void RemoteControl::SaveWindowRect(HWND window)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return;  // nothing sound to save
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    const char *names[4] = {VALUE_LEFT, VALUE_RIGHT, VALUE_TOP, VALUE_BOTTOM};
+    LONG values[4] = {rect.left, rect.right, rect.top, rect.bottom};
+    for (int i = 0; i < 4; ++i)
+        RegSetValueExA(key, names[i], 0, REG_DWORD, (const BYTE *)&values[i], sizeof(LONG));
+    RegCloseKey(key);
+}
+
+void RemoteControl::SaveDeviceAddress()
+{
+    char text[20] = {0};
+    IPAddrByteToStr(device_address, text);
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    DWORD length = 0;
+    while (text[length]) ++length;
+    RegSetValueExA(key, VALUE_ADDRESS, 0, REG_SZ, (const BYTE *)text, length + 1);
+    RegCloseKey(key);
+}

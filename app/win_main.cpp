@@ -1,0 +1,27 @@
+// Entry point: registers the main window's class, creates the window from its template,
+// and runs the message loop with the dialog manager's keyboard handling.
+#include "app/main_window.h"
+#include "transport/command_transaction.h"
+
+HINSTANCE g_Instance = NULL;
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command)
+{
+    g_Instance = instance;
+    if (!RegisterRemoteWindowClass(instance)) return -1;
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_REMOTE), NULL, NULL, 0);
+    if (!window) return 1;  // without a window nothing would ever end the loop
+    ShowWindow(window, show_command);
+
+    MSG msg = {};
+    int status;
+    while ((status = GetMessageA(&msg, NULL, 0, 0)) != 0) {
+        if (status == -1) break;
+        if (!IsDialogMessageA(window, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    DestroyWindow(window);
+    return status == -1 ? 1 : (int)msg.wParam;
+}
