@@ -8,17 +8,40 @@
 
 namespace {
 
-// The event of the transaction started last; only the starting thread touches it.
-HANDLE g_PreviousTransactionDone = NULL;
+// The events of the transaction started last; only the starting thread touches them.
+TransactionTurn g_PreviousTurn = {NULL, NULL};
+
+// Workers alive and the transactions waiting for one, oldest first; shared by the starting
+// thread and the workers, so guarded by a lock.
+SRWLOCK g_WorkerLock = SRWLOCK_INIT;
+int g_ActiveWorkers = 0;
+CommandTransaction *g_PendingHead = NULL;
+CommandTransaction *g_PendingTail = NULL;
 
 const long TXN_SOCKET_EVENTS = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
+
+void CloseTurn(TransactionTurn *turn)
+{
+    if (turn->started) CloseHandle(turn->started);
+    if (turn->done) CloseHandle(turn->done);
+    turn->started = turn->done = NULL;
+}
+
+HANDLE DuplicateForSuccessor(HANDLE event)
+{
+    HANDLE copy = NULL;
+    if (event)
+        DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+    return copy;
+}
 
 void ReleaseTransaction(CommandTransaction *txn)
 {
     free(txn->command_bytes);
     free(txn->reply_bytes);
-    if (txn->previous_done) CloseHandle(txn->previous_done);
-    if (txn->done) CloseHandle(txn->done);
+    CloseTurn(&txn->previous);
+    CloseTurn(&txn->turn);
     free(txn);
 }
 
@@ -77,14 +100,71 @@ void RegisterSocketWindowClass()
     RegisterClassExA(&wc);  // fails harmlessly once the class exists
 }
 
-// Keeps the order of the box's connections: wait until the transaction started before this
-// one has ended, but never longer than the hold-back bound.
+// Keeps the order of the box's connections: the previous transaction begins its connection
+// first, and this one waits for it to end, but never longer than the hold-back bound, so a
+// dead box delays the next key by at most that much. Every transaction signals `started` on
+// every path, and only after its own wait, so the chain always moves on.
 void WaitForPreviousTransaction(CommandTransaction *txn)
 {
-    if (!txn->previous_done) return;
-    WaitForSingleObject(txn->previous_done, TXN_ORDER_HOLD_MS);
-    CloseHandle(txn->previous_done);
-    txn->previous_done = NULL;
+    if (txn->previous.started)
+        WaitForSingleObject(txn->previous.started, TXN_LIFETIME_MS + TXN_ORDER_HOLD_MS);
+    if (txn->previous.done) WaitForSingleObject(txn->previous.done, TXN_ORDER_HOLD_MS);
+    CloseTurn(&txn->previous);
+    if (txn->turn.started) SetEvent(txn->turn.started);
+}
+
+HANDLE CreateWorker(CommandTransaction *txn)
+{
+    return CreateThread(NULL, TXN_STACK_RESERVE, TransactionThread, txn,
+                        STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+}
+
+// Runs a new worker for the transaction, or queues it when enough are alive already.
+bool RunOrQueue(CommandTransaction *txn)
+{
+    bool ok = true;
+    AcquireSRWLockExclusive(&g_WorkerLock);
+    if (g_ActiveWorkers < TXN_MAX_WORKERS && !g_PendingHead) {
+        HANDLE thread = CreateWorker(txn);
+        if (thread) {
+            ++g_ActiveWorkers;
+            CloseHandle(thread);  // nothing ever waits for a worker
+        } else {
+            ok = false;
+        }
+    } else {
+        txn->next_pending = NULL;
+        if (g_PendingTail) g_PendingTail->next_pending = txn;
+        else g_PendingHead = txn;
+        g_PendingTail = txn;
+    }
+    ReleaseSRWLockExclusive(&g_WorkerLock);
+    return ok;
+}
+
+// Called by a worker as it ends: hands its place to the oldest queued transaction. One that
+// cannot get a thread still reports its end, so the owner hears of every transaction.
+void HandOverWorker()
+{
+    AcquireSRWLockExclusive(&g_WorkerLock);
+    --g_ActiveWorkers;
+    while (g_PendingHead && g_ActiveWorkers < TXN_MAX_WORKERS) {
+        CommandTransaction *next = g_PendingHead;
+        g_PendingHead = next->next_pending;
+        if (!g_PendingHead) g_PendingTail = NULL;
+        HANDLE thread = CreateWorker(next);
+        if (thread) {
+            ++g_ActiveWorkers;
+            CloseHandle(thread);
+            continue;
+        }
+        ReleaseSRWLockExclusive(&g_WorkerLock);
+        WaitForPreviousTransaction(next);
+        next->Finish();
+        ReleaseTransaction(next);
+        AcquireSRWLockExclusive(&g_WorkerLock);
+    }
+    ReleaseSRWLockExclusive(&g_WorkerLock);
 }
 
 }  // namespace
@@ -114,23 +194,22 @@ bool CommandTransaction::Start(HWND owner, const unsigned char *address, unsigne
     }
     memcpy(txn->command_bytes, bytes, length);
 
-    // Two handles on this transaction's event: its own, to signal, and one for its successor.
-    HANDLE for_next = NULL;
-    txn->done = CreateEventA(NULL, TRUE, FALSE, NULL);
-    if (txn->done)
-        DuplicateHandle(GetCurrentProcess(), txn->done, GetCurrentProcess(), &for_next, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
-    txn->previous_done = g_PreviousTransactionDone;
+    // Two handles on each of this transaction's events: its own, to signal, and its successor's.
+    txn->turn.started = CreateEventA(NULL, TRUE, FALSE, NULL);
+    txn->turn.done = CreateEventA(NULL, TRUE, FALSE, NULL);
+    TransactionTurn for_next = {DuplicateForSuccessor(txn->turn.started),
+                                DuplicateForSuccessor(txn->turn.done)};
+    txn->previous = g_PreviousTurn;
 
-    HANDLE thread = CreateThread(NULL, 0, TransactionThread, txn, 0, NULL);
-    if (!thread) {
-        txn->previous_done = NULL;  // the next transaction waits for the same one instead
-        if (for_next) CloseHandle(for_next);
+    if (!RunOrQueue(txn)) {
+        // The next transaction waits for the same predecessor instead.
+        txn->previous.started = txn->previous.done = NULL;
+        CloseTurn(&for_next);
         ReleaseTransaction(txn);
         return false;
     }
-    CloseHandle(thread);  // nothing ever waits for a worker
-    g_PreviousTransactionDone = for_next;
+    // From here the transaction belongs to its worker; the starter keeps only its events.
+    g_PreviousTurn = for_next;
     return true;
 }
 
@@ -206,7 +285,8 @@ void CommandTransaction::Finish()
         WSACleanup();
         winsock_started = false;
     }
-    if (done) SetEvent(done);  // the next transaction may connect now
+    if (turn.started) SetEvent(turn.started);
+    if (turn.done) SetEvent(turn.done);  // the next transaction may connect now
     if (hidden_window) SendMessageA(hidden_window, WM_DESTROY, 0, 0);
 }
 
@@ -214,6 +294,7 @@ DWORD WINAPI TransactionThread(LPVOID param)
 {
     CommandTransaction *txn = (CommandTransaction *)param;
     DWORD exit_code = 0;
+    WaitForPreviousTransaction(txn);
     RegisterSocketWindowClass();
     // A message-only window: it is never shown, and it needs nothing of the display
     // (Wine's X11 driver corrupts its heap when many threads make top-level windows at once).
@@ -225,7 +306,6 @@ DWORD WINAPI TransactionThread(LPVOID param)
         if (WSAStartup(MAKEWORD(2, 2), &wsa) == 0) {
             if (wsa.wVersion == MAKEWORD(2, 2)) {
                 txn->winsock_started = true;
-                WaitForPreviousTransaction(txn);
                 SendMessageA(hidden, WM_TXN_START, 0, (LPARAM)txn);
                 MSG msg;
                 while (GetMessageA(&msg, NULL, 0, 0) > 0) {
@@ -242,6 +322,7 @@ DWORD WINAPI TransactionThread(LPVOID param)
     txn->Finish();
     if (hidden) DestroyWindow(hidden);
     ReleaseTransaction(txn);
+    HandOverWorker();
     return exit_code;
 }
 

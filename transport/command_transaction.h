@@ -17,7 +17,11 @@ const UINT_PTR IDT_TXN_LIFETIME = 0x8009;  // upper bound on a whole exchange
 
 const UINT TXN_READ_WAIT_MS = 5000;   // also bounds the wait for a box that never answers
 const UINT TXN_LIFETIME_MS = 30000;
-const DWORD TXN_ORDER_HOLD_MS = 1000; // how long a transaction waits for the one before it
+const DWORD TXN_ORDER_HOLD_MS = 1000; // how long a transaction waits for the one before it to end
+const DWORD TXN_STACK_RESERVE = 256 * 1024;  // small stacks: a burst of keys is many workers
+// Workers alive at once; later transactions queue for a worker (a 32-bit process has room
+// for only so many threads, under Wine fewer than a thousand).
+const int TXN_MAX_WORKERS = 64;
 
 const char SOCKET_WINDOW_CLASS[] = "MyWinSock Window";
 
@@ -30,6 +34,11 @@ struct TransactionResult {
 // Frees the reply copy, then the record; null does nothing.
 void ReleaseTransactionResult(TransactionResult *result);
 
+struct TransactionTurn {
+    HANDLE started;
+    HANDLE done;
+};
+
 struct CommandTransaction {
     SOCKET socket;
     HWND hidden_window;
@@ -41,13 +50,16 @@ struct CommandTransaction {
     int send_offset;
     unsigned char *reply_bytes;
     int reply_length;
-    // Ordering and ending: each transaction waits (bounded) for the one started before it.
-    HANDLE previous_done;   // signalled when the previous transaction ended; closed after the wait
-    HANDLE done;            // signalled when this one has posted its result
+    // Order at the box: each transaction waits for the one started before it to begin, then
+    // (bounded) for it to end. Both events are manual-reset; either handle may be null.
+    TransactionTurn previous;  // the previous transaction's events; closed after the wait
+    TransactionTurn turn;      // this one's: `started` before it connects, `done` once it reported
     bool winsock_started;
     bool finished;
+    CommandTransaction *next_pending;  // queue link while it waits for a worker
 
-    // Copies everything it is given and starts the worker; never waits for the network.
+    // Copies everything it is given and starts the worker (or queues it for one when many are
+    // under way); never waits for the network. Returns false when it could not be started.
     // Call it from one thread only (the user-interface thread): it chains the transactions.
     static bool Start(HWND owner, const unsigned char *address, unsigned short port,
                       const char *bytes, int length);

@@ -17,6 +17,7 @@ namespace {
 const unsigned char BOX_1[4] = {127, 0, 0, 21};
 const unsigned char BOX_2[4] = {127, 0, 0, 22};
 const unsigned char BOX_3[4] = {127, 0, 0, 23};
+const unsigned char BOX_12[4] = {127, 0, 0, 32};
 const unsigned char BOX_4[4] = {127, 0, 0, 24};
 const unsigned char BOX_5[4] = {127, 0, 0, 25};
 const unsigned char BOX_6[4] = {127, 0, 0, 26};
@@ -233,6 +234,23 @@ TEST_F(Transaction, ADeadBoxDoesNotHoldBackTheNextKeyForLong)
     EXPECT_EQ(0, memcmp(dones[0].address, BOX_1, 4));
     EXPECT_EQ(dones[0].reply, "OK\r\n");
     EXPECT_EQ(0, memcmp(dones[1].address, BOX_11, 4));
+}
+
+// Far more workers than the hold-back bound would cover one after another: the chain of
+// turns still delivers every command, in the order of the starts.
+TEST_F(Transaction, ABurstOfAThousandArrivesCompleteAndInOrder)
+{
+    OpenBox(BOX_12, BOX_ANSWER);
+    const int n = 1000;
+    for (int i = 0; i < n; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_12, *ALL_KEY_COMMANDS[(i * 7) % 34]));
+    ASSERT_TRUE(owner.PumpUntilDone(n, 180000));
+    ASSERT_TRUE(box.WaitForCommands(n, 10000));
+    std::vector<BoxConnection> seen = box.Connections();
+    ASSERT_EQ(seen.size(), (size_t)n);
+    int out_of_place = 0;
+    for (int i = 0; i < n; ++i) out_of_place += seen[i].bytes != Wire(*ALL_KEY_COMMANDS[(i * 7) % 34]);
+    EXPECT_EQ(out_of_place, 0);
+    EXPECT_EQ(owner.Count(WM_TXN_DONE), (size_t)n);
 }
 
 TEST_F(Transaction, TwoHundredInARowLeaveNoThreadsOrHandlesBehind)
