@@ -23,16 +23,23 @@ void SendAll(SOCKET s, const std::string &data)
     }
 }
 
-void ServeConnectionBody(LoopbackBox *box, SOCKET s, unsigned delay_ms);
+void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms);
 
-void ServeConnection(LoopbackBox *box, SOCKET s, unsigned delay_ms, bool *done)
+void ServeConnection(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms, bool *done)
 {
-    ServeConnectionBody(box, s, delay_ms);
+    ServeConnectionBody(box, s, mode, delay_ms);
     std::lock_guard<std::mutex> hold(box->lock);
     *done = true;
 }
 
-void ServeConnectionBody(LoopbackBox *box, SOCKET s, unsigned delay_ms)
+void ResetConnection(SOCKET s)
+{
+    linger hard = {1, 0};
+    setsockopt(s, SOL_SOCKET, SO_LINGER, (const char *)&hard, sizeof(hard));
+    closesocket(s);
+}
+
+void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms)
 {
     DWORD timeout = 20000;  // a client that never closes cannot hold a test forever
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char *)&timeout, sizeof(timeout));
@@ -48,6 +55,9 @@ void ServeConnectionBody(LoopbackBox *box, SOCKET s, unsigned delay_ms)
     }
     if (have_command) {
         conn.command = conn.bytes.substr(0, end);
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        conn.completed_qpc = now.QuadPart;
         size_t index;
         {
             std::lock_guard<std::mutex> hold(box->lock);
@@ -55,7 +65,7 @@ void ServeConnectionBody(LoopbackBox *box, SOCKET s, unsigned delay_ms)
             index = box->connections.size() - 1;
         }
         box->changed.notify_all();
-        switch (box->mode) {
+        switch (mode) {
         case BOX_ANSWER: SendAll(s, box->reply); break;
         case BOX_DELAY:
         case BOX_RANDOM_DELAY:
@@ -64,13 +74,19 @@ void ServeConnectionBody(LoopbackBox *box, SOCKET s, unsigned delay_ms)
             break;
         case BOX_SILENT: break;
         case BOX_CLOSE: closesocket(s); return;
-        case BOX_RESET: {
-            linger hard = {1, 0};
-            setsockopt(s, SOL_SOCKET, SO_LINGER, (const char *)&hard, sizeof(hard));
-            closesocket(s);
-            return;
-        }
+        case BOX_RESET: ResetConnection(s); return;
         case BOX_SHUTDOWN: shutdown(s, SD_SEND); break;
+        case BOX_RESET_MID:
+            SendAll(s, box->reply.substr(0, box->reply.size() / 2));
+            ResetConnection(s);
+            return;
+        case BOX_DRIP:
+            // One byte a second until the client closes or the reply runs out.
+            for (char c : box->reply) {
+                if (send(s, &c, 1, 0) != 1) break;
+                Sleep(1000);
+            }
+            break;
         }
         // Read on until the client closes its side, as a real box would.
         for (;;) {
@@ -89,6 +105,7 @@ void AcceptLoop(LoopbackBox *box)
         SOCKET s = accept(box->listener, NULL, NULL);
         if (s == INVALID_SOCKET) return;
         unsigned delay = 0;
+        BoxMode mode;
         {
             std::lock_guard<std::mutex> hold(box->lock);
             if (box->closing) {
@@ -96,13 +113,14 @@ void AcceptLoop(LoopbackBox *box)
                 return;
             }
             ++box->accepted;
+            mode = box->mode;
             box->seed = box->seed * 1103515245u + 12345u;
-            if (box->mode == BOX_DELAY) delay = box->delay_ms;
-            if (box->mode == BOX_RANDOM_DELAY)
+            if (mode == BOX_DELAY) delay = box->delay_ms;
+            if (mode == BOX_RANDOM_DELAY)
                 delay = box->delay_ms > 0 ? (box->seed >> 16) % (unsigned)(box->delay_ms + 1) : 0;
             box->workers.emplace_back();
             LoopbackBox::Worker &worker = box->workers.back();
-            worker.thread = std::thread(ServeConnection, box, s, delay, &worker.done);
+            worker.thread = std::thread(ServeConnection, box, s, mode, delay, &worker.done);
         }
         box->changed.notify_all();
         box->ReapFinished();
@@ -176,6 +194,12 @@ std::vector<BoxConnection> LoopbackBox::Connections()
 {
     std::lock_guard<std::mutex> hold(lock);
     return connections;
+}
+
+void LoopbackBox::SetMode(BoxMode new_mode)
+{
+    std::lock_guard<std::mutex> hold(lock);
+    mode = new_mode;
 }
 
 size_t LoopbackBox::AcceptedCount()

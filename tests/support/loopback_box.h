@@ -20,16 +20,19 @@ enum BoxMode {
     BOX_CLOSE,         // close without answering
     BOX_RESET,         // reset the connection
     BOX_SHUTDOWN,      // half-close without answering (zero-byte reply)
+    BOX_RESET_MID,     // send the first half of the reply, then reset
+    BOX_DRIP,          // send the reply one byte a second
 };
 
 struct BoxConnection {
     std::string bytes;     // everything received until the client closed
     std::string command;   // the bytes up to and including the first CR LF NUL
+    LONGLONG completed_qpc = 0;  // QueryPerformanceCounter when the command was complete
 };
 
 struct LoopbackBox {
     std::string address;  // "127.0.0.N"
-    BoxMode mode = BOX_ANSWER;
+    BoxMode mode = BOX_ANSWER;  // may change while open: SetMode; each connection keeps its own
     std::string reply = "OK\r\n";
     int delay_ms = 0;
 
@@ -40,6 +43,7 @@ struct LoopbackBox {
     bool WaitForCommands(size_t count, DWORD timeout_ms);
     std::vector<BoxConnection> Connections();
     size_t AcceptedCount();
+    void SetMode(BoxMode new_mode);
     // Joins the threads of connections that have ended, so they hold no handles.
     void ReapFinished();
 
