@@ -43,3 +43,5 @@ function(halcyra_wine_test name)
 endfunction()
 
 add_subdirectory(tests)
+
+add_subdirectory(tools/bench)
