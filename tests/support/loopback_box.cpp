@@ -23,11 +23,13 @@ void SendAll(SOCKET s, const std::string &data)
     }
 }
 
-void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms);
+void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms,
+                         BoxConnection conn);
 
-void ServeConnection(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms, bool *done)
+void ServeConnection(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms, BoxConnection conn,
+                     bool *done)
 {
-    ServeConnectionBody(box, s, mode, delay_ms);
+    ServeConnectionBody(box, s, mode, delay_ms, conn);
     std::lock_guard<std::mutex> hold(box->lock);
     *done = true;
 }
@@ -39,25 +41,41 @@ void ResetConnection(SOCKET s)
     closesocket(s);
 }
 
-void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms)
+// Reads until the command is complete (or the client stops sending) and stamps the moment.
+bool ReadCommand(SOCKET s, BoxConnection *conn)
+{
+    char buffer[4096];
+    size_t end = 0;
+    if (HasCommandEnd(conn->bytes, &end)) return true;
+    for (;;) {
+        int n = recv(s, buffer, sizeof(buffer), 0);
+        if (n <= 0) return false;
+        conn->bytes.append(buffer, n);
+        if (HasCommandEnd(conn->bytes, &end)) break;
+    }
+    conn->command = conn->bytes.substr(0, end);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    conn->completed_qpc = now.QuadPart;
+    return true;
+}
+
+void MarkEnded(LoopbackBox *box, size_t index)
+{
+    {
+        std::lock_guard<std::mutex> hold(box->lock);
+        box->connections[index].ended = true;
+    }
+    box->changed.notify_all();
+}
+
+void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned delay_ms,
+                         BoxConnection conn)
 {
     DWORD timeout = 20000;  // a client that never closes cannot hold a test forever
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char *)&timeout, sizeof(timeout));
-    BoxConnection conn;
     char buffer[4096];
-    size_t end = 0;
-    bool have_command = false;
-    while (!have_command) {
-        int n = recv(s, buffer, sizeof(buffer), 0);
-        if (n <= 0) break;
-        conn.bytes.append(buffer, n);
-        have_command = HasCommandEnd(conn.bytes, &end);
-    }
-    if (have_command) {
-        conn.command = conn.bytes.substr(0, end);
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        conn.completed_qpc = now.QuadPart;
+    if (conn.completed_qpc != 0 || ReadCommand(s, &conn)) {
         size_t index;
         {
             std::lock_guard<std::mutex> hold(box->lock);
@@ -73,12 +91,19 @@ void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned dela
             SendAll(s, box->reply);
             break;
         case BOX_SILENT: break;
-        case BOX_CLOSE: closesocket(s); return;
-        case BOX_RESET: ResetConnection(s); return;
+        case BOX_CLOSE:
+            closesocket(s);
+            MarkEnded(box, index);
+            return;
+        case BOX_RESET:
+            ResetConnection(s);
+            MarkEnded(box, index);
+            return;
         case BOX_SHUTDOWN: shutdown(s, SD_SEND); break;
         case BOX_RESET_MID:
             SendAll(s, box->reply.substr(0, box->reply.size() / 2));
             ResetConnection(s);
+            MarkEnded(box, index);
             return;
         case BOX_DRIP:
             // One byte a second until the client closes or the reply runs out.
@@ -95,6 +120,7 @@ void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned dela
             std::lock_guard<std::mutex> hold(box->lock);
             box->connections[index].bytes.append(buffer, n);
         }
+        MarkEnded(box, index);
     }
     closesocket(s);
 }
@@ -104,6 +130,12 @@ void AcceptLoop(LoopbackBox *box)
     for (;;) {
         SOCKET s = accept(box->listener, NULL, NULL);
         if (s == INVALID_SOCKET) return;
+        // The command is read here, so its arrival is stamped without waiting for a thread;
+        // a client that sends nothing for a while is left to its own thread.
+        BoxConnection conn;
+        DWORD quick = 2000;
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char *)&quick, sizeof(quick));
+        ReadCommand(s, &conn);
         unsigned delay = 0;
         BoxMode mode;
         {
@@ -120,7 +152,7 @@ void AcceptLoop(LoopbackBox *box)
                 delay = box->delay_ms > 0 ? (box->seed >> 16) % (unsigned)(box->delay_ms + 1) : 0;
             box->workers.emplace_back();
             LoopbackBox::Worker &worker = box->workers.back();
-            worker.thread = std::thread(ServeConnection, box, s, mode, delay, &worker.done);
+            worker.thread = std::thread(ServeConnection, box, s, mode, delay, conn, &worker.done);
         }
         box->changed.notify_all();
         box->ReapFinished();
@@ -194,6 +226,13 @@ std::vector<BoxConnection> LoopbackBox::Connections()
 {
     std::lock_guard<std::mutex> hold(lock);
     return connections;
+}
+
+bool LoopbackBox::WaitForEnded(size_t index, DWORD timeout_ms)
+{
+    std::unique_lock<std::mutex> hold(lock);
+    return changed.wait_for(hold, std::chrono::milliseconds(timeout_ms),
+                            [&] { return connections.size() > index && connections[index].ended; });
 }
 
 void LoopbackBox::SetMode(BoxMode new_mode)

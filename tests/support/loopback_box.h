@@ -28,6 +28,7 @@ struct BoxConnection {
     std::string bytes;     // everything received until the client closed
     std::string command;   // the bytes up to and including the first CR LF NUL
     LONGLONG completed_qpc = 0;  // QueryPerformanceCounter when the command was complete
+    bool ended = false;          // the exchange is over on the box's side
 };
 
 struct LoopbackBox {
@@ -42,6 +43,8 @@ struct LoopbackBox {
     // Waits (bounded) until `count` connections have delivered a whole command.
     bool WaitForCommands(size_t count, DWORD timeout_ms);
     std::vector<BoxConnection> Connections();
+    // Waits (bounded) until connection `index` (in command order) has ended.
+    bool WaitForEnded(size_t index, DWORD timeout_ms);
     size_t AcceptedCount();
     void SetMode(BoxMode new_mode);
     // Joins the threads of connections that have ended, so they hold no handles.

@@ -125,6 +125,8 @@ int main(int argc, char **argv)
         PostMessageA(remote.window, WM_COMMAND, singles[i % 12], 0);
         if (!box.WaitForCommands(before + 1, 5000)) break;
         latency.push_back(Ms(box.Connections()[before].completed_qpc - t0));
+        // One press at a time: the next one after this exchange is over.
+        box.WaitForEnded(before, 5000);
     }
 
     // Burst: 1,000 key commands, single and multi-key ids mixed, posted as fast as accepted.
