@@ -31,6 +31,11 @@ trap wine_session_stop EXIT
 
 # One wineserver for the whole run; its output must not hold a caller's pipe open.
 wineserver -p60 >/dev/null 2>&1 </dev/null
+# Start Wine's own services now, with no pipe of ours: started later by a test program, they
+# would inherit its output and keep a reader such as CTest waiting until they exit.
+if [ -f "$WINEPREFIX/system.reg" ]; then
+    wine wineboot >/dev/null 2>&1 </dev/null
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wine wineboot -i >/dev/null 2>&1 </dev/null
     # A crashing program ends at once instead of waiting on Wine's debugger.
