@@ -253,6 +253,47 @@ TEST_F(Transaction, ABurstOfAThousandArrivesCompleteAndInOrder)
     EXPECT_EQ(owner.Count(WM_TXN_DONE), (size_t)n);
 }
 
+// The closing read: its bytes become the reply only when no reply is held yet.
+TEST_F(Transaction, ClosingReadCountsOnlyWithoutAHeldReply)
+{
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local = {};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(8089);
+    local.sin_addr.s_addr = inet_addr("127.0.0.33");
+    ASSERT_EQ(bind(listener, (sockaddr *)&local, sizeof(local)), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    const char *held_replies[] = {NULL, "FIRST"};
+    for (const char *held : held_replies) {
+        SCOPED_TRACE(held ? held : "no reply held");
+        OwnerWindow finish_owner;
+        ASSERT_TRUE(finish_owner.Create());
+        SOCKET client = socket(AF_INET, SOCK_STREAM, 0);
+        ASSERT_EQ(connect(client, (sockaddr *)&local, sizeof(local)), 0);
+        SOCKET peer = accept(listener, NULL, NULL);
+        ASSERT_NE(peer, INVALID_SOCKET);
+        ASSERT_EQ(send(peer, "LATE", 4, 0), 4);
+        Sleep(100);  // the bytes are waiting at the client when it finishes
+
+        CommandTransaction txn = {};
+        txn.socket = client;
+        txn.owner_window = finish_owner.window;
+        memcpy(txn.device_address, BOX_1, 4);
+        if (held) {
+            txn.reply_length = 5;
+            txn.reply_bytes = (unsigned char *)malloc(5);
+            memcpy(txn.reply_bytes, held, 5);
+        }
+        txn.Finish();
+        EXPECT_EQ(txn.socket, INVALID_SOCKET);
+        EXPECT_EQ(txn.reply_length, 0);
+        ASSERT_TRUE(finish_owner.PumpUntilDone(1, 5000));
+        EXPECT_EQ(finish_owner.events.back().reply, held ? std::string("FIRST") : std::string("LATE"));
+        closesocket(peer);
+    }
+    closesocket(listener);
+}
+
 TEST_F(Transaction, TwoHundredInARowLeaveNoThreadsOrHandlesBehind)
 {
     OpenBox(BOX_2, BOX_ANSWER);
