@@ -1,0 +1,671 @@
+// e2e_driver: looks at and drives the running remote's main window from another process, for
+// tests/e2e/run_e2e.sh and tools/run.sh. Every wait is bounded.
+//
+//   e2e_driver wait-window SECONDS      main window visible with its 39 controls; prints "hwnd pid"
+//   e2e_driver wait-gone SECONDS        no main window any more
+//   e2e_driver check-layout [ADDRESS] [--popout]
+//                                       caption, client size and all 39 controls (class, id, rectangle,
+//                                       style, text, font); ADDRESS is the address field's text; the
+//                                       client is that of the template, or with --popout holds the keypad
+//   e2e_driver dump                     one line per control, as seen
+//   e2e_driver rect                     "left top right bottom width height clientW clientH"
+//   e2e_driver set-text ID TEXT         WM_SETTEXT to the control with that id
+//   e2e_driver get-text ID              prints the control's text
+//   e2e_driver command WPARAM           sends WM_COMMAND (bounded); prints the result
+//   e2e_driver post-command WPARAM      posts WM_COMMAND
+//   e2e_driver send-message MSG WPARAM LPARAM   sends a message (bounded); prints the result
+//   e2e_driver expect-message-box TEXT CAPTION SECONDS   finds the modal box owned by the main
+//                                       window, checks it and presses its OK button
+//   e2e_driver no-message-box           fails when a box owned by the main window is open
+//   e2e_driver focus                    prints "ID INDEX" of the focused control (INDEX 1..39 in
+//                                       creation order), or "0 0" when none has the focus
+//   e2e_driver wait-focus ID INDEX SECONDS   waits until that control has the focus; prints the focus
+//   e2e_driver center ID                screen coordinates "x y" of the control's centre (the
+//                                       push button, not the group box, for 1048)
+//   e2e_driver close                    posts WM_CLOSE and waits (10 s) until the window is gone
+// Numbers may be decimal or 0x hexadecimal. Exit code 0 on success, 1 on a failed check,
+// 2 on a usage error.
+//
+// The same source built with E2E_PROBE_DLL is e2e_probe.dll: a message hook that the driver
+// places in the remote's UI thread to read the controls' font (a font handle means something
+// only inside the process that made it).
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char PROBE_MESSAGE_NAME[] = "HalcyraE2EFontProbe";
+
+}  // namespace
+
+#ifdef E2E_PROBE_DLL
+
+// WH_GETMESSAGE hook in the remote's UI thread. On the probe message (wParam = the driver's reply
+// window) it reports, for each child of the main window in order, "id height weight italic
+// charset stock face font" and sends the lines back with WM_COPYDATA.
+extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessageHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    static UINT probe_message = RegisterWindowMessageA(PROBE_MESSAGE_NAME);
+    MSG *msg = (MSG *)lParam;
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg && msg->message == probe_message) {
+        HWND reply = (HWND)msg->wParam;
+        HWND main_window = msg->hwnd;
+        std::string report;
+        HFONT stock[3] = {(HFONT)GetStockObject(SYSTEM_FONT), (HFONT)GetStockObject(DEFAULT_GUI_FONT),
+                          (HFONT)GetStockObject(ANSI_VAR_FONT)};
+        for (HWND child = GetWindow(main_window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            HFONT font = (HFONT)SendMessageA(child, WM_GETFONT, 0, 0);
+            LOGFONTA lf = {};
+            int got = font ? GetObjectA(font, sizeof(lf), &lf) : 0;
+            int is_stock = font == stock[0] || font == stock[1] || font == stock[2];
+            char line[160];
+            wsprintfA(line, "%d %ld %ld %d %d %d %d %s\n", GetDlgCtrlID(child), got ? lf.lfHeight : 0,
+                      got ? lf.lfWeight : 0, got ? lf.lfItalic : 0, got ? lf.lfCharSet : 0, is_stock,
+                      (int)(INT_PTR)font, got ? lf.lfFaceName : "-");
+            report += line;
+        }
+        COPYDATASTRUCT data = {0x48414c43, (DWORD)report.size() + 1, (void *)report.c_str()};
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(reply, WM_COPYDATA, (WPARAM)main_window, (LPARAM)&data, SMTO_NORMAL, 5000, &ignored);
+        msg->message = WM_NULL;  // consumed here
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+
+#else  // the driver
+
+namespace {
+
+const char MAIN_CLASS[] = "VadoruRarid";
+const char MAIN_CAPTION[] = "Halcyra Remote Control";
+const DWORD SEND_TIMEOUT_MS = 10000;
+
+const DWORD BUTTON = 0x50010000;  // WS_CHILD | WS_VISIBLE | WS_TABSTOP
+const DWORD EDIT = 0x50810000;    // WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP
+const DWORD STATIC = 0x50000000;  // WS_CHILD | WS_VISIBLE
+
+struct ExpectedControl {
+    const char *window_class;
+    int id;
+    const char *text;  // null: the edit fields, checked separately
+    int x, y, width, height;
+    DWORD style;
+};
+
+// The main window's controls in creation order, written out independently of the program.
+const ExpectedControl EXPECTED[39] = {
+    {"Static", 1043, "Halcyra IP", 10, 8, 58, 20, STATIC},
+    {"Edit", 1044, NULL, 60, 6, 120, 20, EDIT | ES_AUTOHSCROLL},
+    {"Button", 1001, "POWER", 120, 28, 60, 30, BUTTON},
+    {"Button", 1022, "1", 42, 60, 30, 30, BUTTON},
+    {"Button", 1023, "2", 74, 60, 30, 30, BUTTON},
+    {"Button", 1024, "3", 106, 60, 30, 30, BUTTON},
+    {"Button", 1025, "4", 42, 92, 30, 30, BUTTON},
+    {"Button", 1026, "5", 74, 92, 30, 30, BUTTON},
+    {"Button", 1027, "6", 106, 92, 30, 30, BUTTON},
+    {"Button", 1028, "7", 42, 124, 30, 30, BUTTON},
+    {"Button", 1029, "8", 74, 124, 30, 30, BUTTON},
+    {"Button", 1030, "9", 106, 124, 30, 30, BUTTON},
+    {"Button", 1021, "0", 74, 156, 30, 30, BUTTON},
+    {"Button", 1020, "INFO", 22, 156, 50, 30, BUTTON},
+    {"Button", 1019, "GUIDE", 106, 156, 50, 30, BUTTON},
+    {"Button", 1010, "UP", 72, 190, 36, 30, BUTTON},
+    {"Button", 1013, "LEFT", 34, 222, 36, 30, BUTTON},
+    {"Button", 1008, "OK", 72, 222, 36, 30, BUTTON},
+    {"Button", 1012, "RIGHT", 110, 222, 36, 30, BUTTON},
+    {"Button", 1007, "HOME", 34, 254, 36, 30, BUTTON},
+    {"Button", 1011, "DOWN", 72, 254, 36, 30, BUTTON},
+    {"Button", 1014, "BACK", 110, 254, 36, 30, BUTTON},
+    {"Button", 1037, "PLAY", 0, 288, 60, 30, BUTTON},
+    {"Button", 1003, "REVERSE", 60, 288, 60, 30, BUTTON},
+    {"Button", 1006, "FORWARD", 120, 288, 60, 30, BUTTON},
+    {"Button", 1002, "PAUSE", 0, 318, 60, 30, BUTTON},
+    {"Button", 1004, "RECORD", 60, 318, 60, 30, BUTTON},
+    {"Button", 1005, "STOP", 120, 318, 60, 30, BUTTON},
+    {"Button", 1033, "CHAN\nUP", 10, 352, 40, 40, BUTTON | BS_MULTILINE},
+    {"Button", 1018, "CHAN\nDOWN", 10, 392, 40, 40, BUTTON | BS_MULTILINE},
+    {"Button", 1015, "VOL\nUP", 130, 352, 40, 40, BUTTON | BS_MULTILINE},
+    {"Button", 1016, "VOL\nDOWN", 130, 392, 40, 40, BUTTON | BS_MULTILINE},
+    {"Button", 1017, "MUTE", 70, 362, 40, 25, BUTTON},
+    {"Button", 1009, "ZOOM", 70, 397, 40, 25, BUTTON},
+    {"Button", 1031, "PUNCTUATION1", 0, 434, 90, 30, BUTTON},
+    {"Button", 1032, "PUNCTUATION2", 90, 434, 90, 30, BUTTON},
+    {"Button", 1048, "", 0, 468, 180, 36, BUTTON | BS_GROUPBOX},
+    {"Button", 1048, "Send Test", 4, 479, 56, 20, BUTTON | BS_DEFPUSHBUTTON},
+    {"Edit", 1046, "", 64, 479, 112, 20, EDIT | ES_AUTOHSCROLL},
+};
+
+int g_Failures = 0;
+
+void Fail(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::printf("e2e_driver: ");
+    std::vprintf(format, args);
+    std::printf("\n");
+    va_end(args);
+    ++g_Failures;
+}
+
+bool ParseNumber(const char *text, unsigned long *value)
+{
+    char *end = NULL;
+    *value = std::strtoul(text, &end, 0);
+    return end && end != text && *end == '\0';
+}
+
+HWND FindMain() { return FindWindowA(MAIN_CLASS, NULL); }
+
+HWND RequireMain()
+{
+    HWND main_window = FindMain();
+    if (!main_window) Fail("no window of class %s", MAIN_CLASS);
+    return main_window;
+}
+
+std::vector<HWND> Children(HWND parent)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child && children.size() < 200;
+         child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+bool ReadText(HWND window, std::string *text)
+{
+    char buffer[1024] = {0};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(buffer), (LPARAM)buffer, SMTO_NORMAL,
+                             SEND_TIMEOUT_MS, &length))
+        return false;
+    text->assign(buffer, length < sizeof(buffer) ? length : sizeof(buffer) - 1);
+    return true;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = {0};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string Escaped(const std::string &text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+RECT ClientRectOf(HWND child, HWND parent)
+{
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(HWND_DESKTOP, parent, (POINT *)&rect, 2);
+    return rect;
+}
+
+// The child with this id; for 1048 the push button rather than the group box.
+HWND ControlById(HWND main_window, int id)
+{
+    for (HWND child : Children(main_window)) {
+        if (GetDlgCtrlID(child) != id) continue;
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (ClassOf(child) == "Button" && (style & BS_TYPEMASK) == BS_GROUPBOX) continue;
+        return child;
+    }
+    return NULL;
+}
+
+// Client size of a window made from the same template as the main window (style, 80 x 226
+// dialog units, 12 point Arial), in this environment.
+bool TemplateClientSize(SIZE *size)
+{
+    std::vector<WORD> words(256, 0);
+    DLGTEMPLATE *head = (DLGTEMPLATE *)words.data();
+    head->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SETFONT;
+    head->cdit = 0;
+    head->x = 50;
+    head->y = 50;
+    head->cx = 80;
+    head->cy = 226;
+    size_t at = sizeof(DLGTEMPLATE) / sizeof(WORD);
+    words[at++] = 0;  // no menu
+    words[at++] = 0;  // standard dialog class
+    words[at++] = 0;  // no caption
+    words[at++] = 12;
+    for (const char *face = "Arial";; ++face) {
+        words[at++] = (WORD)(unsigned char)*face;
+        if (!*face) break;
+    }
+    HWND probe = CreateDialogIndirectParamA(GetModuleHandleA(NULL), head, NULL, NULL, 0);
+    if (!probe) return false;
+    RECT client;
+    GetClientRect(probe, &client);
+    DestroyWindow(probe);
+    size->cx = client.right;
+    size->cy = client.bottom;
+    return true;
+}
+
+// Reply window of the font probe.
+std::string g_ProbeReport;
+bool g_ProbeAnswered = false;
+
+LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA) {
+        const COPYDATASTRUCT *data = (const COPYDATASTRUCT *)lParam;
+        if (data && data->lpData && data->cbData)
+            g_ProbeReport.assign((const char *)data->lpData, data->cbData - 1);
+        g_ProbeAnswered = true;
+        return TRUE;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Asks the probe hook inside the remote's UI thread for the controls' fonts.
+bool ProbeFonts(HWND main_window, std::vector<std::string> *lines)
+{
+    char own[MAX_PATH] = {0};
+    DWORD length = GetModuleFileNameA(NULL, own, MAX_PATH);
+    std::string dll(own, length);
+    dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "e2e_probe.dll";
+    HMODULE probe = LoadLibraryA(dll.c_str());
+    if (!probe) {
+        Fail("cannot load %s", dll.c_str());
+        return false;
+    }
+    HOOKPROC hook_proc = (HOOKPROC)(void *)GetProcAddress(probe, "ProbeGetMessageHook");
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ReplyProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "HalcyraE2EReply";
+    RegisterClassA(&wc);
+    HWND reply = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, NULL);
+    DWORD thread = GetWindowThreadProcessId(main_window, NULL);
+    HHOOK hook = hook_proc && reply ? SetWindowsHookExA(WH_GETMESSAGE, hook_proc, probe, thread) : NULL;
+    if (hook) {
+        PostMessageA(main_window, RegisterWindowMessageA(PROBE_MESSAGE_NAME), (WPARAM)reply, 0);
+        DWORD start = GetTickCount();
+        while (!g_ProbeAnswered && GetTickCount() - start < SEND_TIMEOUT_MS) {
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 100, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        }
+        UnhookWindowsHookEx(hook);
+    }
+    if (reply) DestroyWindow(reply);
+    FreeLibrary(probe);
+    if (!hook) {
+        Fail("cannot place the font probe (error %lu)", GetLastError());
+        return false;
+    }
+    if (!g_ProbeAnswered) {
+        Fail("the font probe did not answer within %lu ms", SEND_TIMEOUT_MS);
+        return false;
+    }
+    size_t from = 0;
+    while (from < g_ProbeReport.size()) {
+        size_t end = g_ProbeReport.find('\n', from);
+        if (end == std::string::npos) end = g_ProbeReport.size();
+        lines->push_back(g_ProbeReport.substr(from, end - from));
+        from = end + 1;
+    }
+    return true;
+}
+
+// Bits that the system itself changes in a control's style after creation, masked before
+// comparing: an edit control created with WS_BORDER and without WS_EX_CLIENTEDGE takes
+// WS_BORDER out of its style and draws the one-pixel border itself (Windows and Wine alike).
+// Nothing else is masked; the layout is checked before the focus first moves, because from then
+// on the dialog manager shifts BS_DEFPUSHBUTTON to whichever push button has the focus.
+DWORD SystemStyleMask(const ExpectedControl &expected)
+{
+    return std::strcmp(expected.window_class, "Edit") == 0 ? ~(DWORD)WS_BORDER : 0xFFFFFFFF;
+}
+
+int CheckLayout(HWND main_window, const char *address, bool popout)
+{
+    std::string caption;
+    if (!ReadText(main_window, &caption)) Fail("caption: no answer to WM_GETTEXT");
+    else if (caption != MAIN_CAPTION) Fail("caption \"%s\", expected \"%s\"", caption.c_str(), MAIN_CAPTION);
+
+    LONG main_style = GetWindowLongA(main_window, GWL_STYLE);
+    const LONG wanted = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_SETFONT;
+    if ((main_style & wanted) != wanted || (main_style & (WS_MAXIMIZEBOX | WS_THICKFRAME)))
+        Fail("main window style 0x%08lx: wants 0x%08lx, no maximise box, no sizing border", main_style, wanted);
+
+    RECT client;
+    GetClientRect(main_window, &client);
+    SIZE from_template = {0, 0};
+    if (popout) {
+        // The saved wide size: the whole layout (x 0..180, y 6..504) fits.
+        if (client.right < 180 || client.bottom < 504)
+            Fail("client size %ldx%ld does not hold the whole keypad (180x504)", client.right, client.bottom);
+    } else if (!TemplateClientSize(&from_template)) {
+        Fail("cannot make a window from the same template");
+    } else if (client.right != from_template.cx || client.bottom != from_template.cy) {
+        Fail("client size %ldx%ld, a window of the template here is %ldx%ld", client.right, client.bottom,
+             from_template.cx, from_template.cy);
+    }
+
+    std::vector<HWND> children = Children(main_window);
+    if (children.size() != 39) Fail("%u child windows, expected 39", (unsigned)children.size());
+
+    std::vector<std::string> fonts;
+    bool have_fonts = ProbeFonts(main_window, &fonts);
+    if (have_fonts && fonts.size() != children.size())
+        Fail("font probe reported %u controls, expected %u", (unsigned)fonts.size(), (unsigned)children.size());
+    std::string first_font;
+
+    for (size_t i = 0; i < children.size() && i < 39; ++i) {
+        const ExpectedControl &want = EXPECTED[i];
+        HWND child = children[i];
+        int row = (int)i + 1;
+        std::string name = ClassOf(child);
+        if (lstrcmpiA(name.c_str(), want.window_class) != 0)
+            Fail("row %d: class %s, expected %s", row, name.c_str(), want.window_class);
+        int id = GetDlgCtrlID(child);
+        if (id != want.id) Fail("row %d: id %d, expected %d", row, id, want.id);
+        RECT r = ClientRectOf(child, main_window);
+        if (r.left != want.x || r.top != want.y || r.right - r.left != want.width || r.bottom - r.top != want.height)
+            Fail("row %d (id %d): rect %ld,%ld %ldx%ld, expected %d,%d %dx%d", row, id, r.left, r.top,
+                 r.right - r.left, r.bottom - r.top, want.x, want.y, want.width, want.height);
+        DWORD style = (DWORD)GetWindowLongA(child, GWL_STYLE);
+        DWORD mask = SystemStyleMask(want);
+        if ((style & mask) != (want.style & mask))
+            Fail("row %d (id %d): style 0x%08lx, expected 0x%08lx", row, id, style, want.style);
+        DWORD ex_style = (DWORD)GetWindowLongA(child, GWL_EXSTYLE);
+        if (ex_style & ~(DWORD)WS_EX_NOPARENTNOTIFY)  // the system adds only WS_EX_NOPARENTNOTIFY
+            Fail("row %d (id %d): extended style 0x%08lx, expected 0", row, id, ex_style);
+        std::string text;
+        const char *want_text = want.text ? want.text : (want.id == 1044 ? address : NULL);
+        if (!ReadText(child, &text)) Fail("row %d (id %d): no answer to WM_GETTEXT", row, id);
+        else if (want_text && text != want_text)
+            Fail("row %d (id %d): text \"%s\", expected \"%s\"", row, id, Escaped(text).c_str(),
+                 Escaped(want_text).c_str());
+        if (!IsWindowVisible(child) || !IsWindowEnabled(child))
+            Fail("row %d (id %d): not visible and enabled", row, id);
+
+        if (!have_fonts || i >= fonts.size()) continue;
+        int font_id = 0, italic = 0, charset = 0, stock = 0, handle = 0;
+        long height = 0, weight = 0;
+        char face[64] = {0};
+        if (std::sscanf(fonts[i].c_str(), "%d %ld %ld %d %d %d %d %63[^\n]", &font_id, &height, &weight,
+                        &italic, &charset, &stock, &handle, face) != 8) {
+            Fail("row %d: unreadable font report \"%s\"", row, fonts[i].c_str());
+            continue;
+        }
+        std::string handle_text = fonts[i].substr(0, fonts[i].rfind(' '));
+        handle_text = handle_text.substr(handle_text.rfind(' ') + 1);
+        if (i == 0) first_font = handle_text;
+        if (handle == 0 || stock) Fail("row %d (id %d): font %d is not the keypad font", row, id, handle);
+        else if (handle_text != first_font) Fail("row %d (id %d): another font handle than row 1", row, id);
+        if (height != 12 || weight != FW_BOLD || italic || charset != ANSI_CHARSET || std::strcmp(face, "Arial") != 0)
+            Fail("row %d (id %d): font height %ld weight %ld italic %d charset %d face %s, expected bold Arial 12",
+                 row, id, height, weight, italic, charset, face);
+    }
+    if (g_Failures) return 1;
+    std::printf("layout ok: caption, %ldx%ld client, 39 controls with the keypad font\n", client.right, client.bottom);
+    return 0;
+}
+
+int Dump(HWND main_window)
+{
+    std::vector<HWND> children = Children(main_window);
+    int index = 0;
+    for (HWND child : children) {
+        std::string text;
+        ReadText(child, &text);
+        RECT r = ClientRectOf(child, main_window);
+        std::printf("%d %s id=%d rect=%ld,%ld,%ldx%ld style=0x%08lx ex=0x%08lx text=\"%s\"\n", ++index,
+                    ClassOf(child).c_str(), GetDlgCtrlID(child), r.left, r.top, r.right - r.left, r.bottom - r.top,
+                    (DWORD)GetWindowLongA(child, GWL_STYLE), (DWORD)GetWindowLongA(child, GWL_EXSTYLE),
+                    Escaped(text).c_str());
+    }
+    std::vector<std::string> fonts;
+    if (ProbeFonts(main_window, &fonts))
+        for (const std::string &line : fonts) std::printf("font %s\n", line.c_str());
+    return g_Failures ? 1 : 0;
+}
+
+struct OwnedSearch {
+    HWND owner, found;
+};
+
+BOOL CALLBACK FindOwnedProc(HWND window, LPARAM lParam)
+{
+    OwnedSearch *search = (OwnedSearch *)lParam;
+    if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window owned by the main window.
+HWND FindOwnedBox(HWND main_window)
+{
+    OwnedSearch search = {main_window, NULL};
+    EnumWindows(FindOwnedProc, (LPARAM)&search);
+    return search.found;
+}
+
+int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_caption, double seconds)
+{
+    DWORD limit = (DWORD)(seconds * 1000);
+    DWORD start = GetTickCount();
+    HWND box = NULL;
+    while (!(box = FindOwnedBox(main_window)) && GetTickCount() - start < limit) Sleep(50);
+    if (!box) {
+        Fail("no message box owned by the main window within %.1f s", seconds);
+        return 1;
+    }
+    std::string caption;
+    ReadText(box, &caption);
+    if (ClassOf(box) != "#32770") Fail("box class %s, expected #32770", ClassOf(box).c_str());
+    if (caption != want_caption) Fail("box caption \"%s\", expected \"%s\"", caption.c_str(), want_caption);
+    if (IsWindowEnabled(main_window)) Fail("main window is enabled while the box is open: not modal");
+    std::string message;
+    int buttons = 0, icons = 0;
+    HWND ok = NULL;
+    for (HWND child : Children(box)) {
+        if (!IsWindowVisible(child)) continue;
+        std::string text;
+        ReadText(child, &text);
+        std::string name = ClassOf(child);
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (name == "Button") {
+            ++buttons;
+            if (GetDlgCtrlID(child) == IDOK && text == "OK") ok = child;
+        } else if (name == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
+            // Wine keeps an empty icon control in every box; only one holding an icon counts.
+            DWORD_PTR icon = 0;
+            SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &icon);
+            if (icon) ++icons;
+        } else if (name == "Static" && !text.empty()) {
+            message = text;
+        }
+    }
+    if (message != want_text) Fail("box text \"%s\", expected \"%s\"", message.c_str(), want_text);
+    if (buttons != 1 || !ok) Fail("box has %d visible buttons; expected only OK", buttons);
+    if (icons) Fail("box shows an icon; expected none (MB_OK)");
+    // Press OK and wait until the box is gone and the main window takes input again.
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)ok);
+    start = GetTickCount();
+    while ((IsWindow(box) || !IsWindowEnabled(main_window)) && GetTickCount() - start < SEND_TIMEOUT_MS) Sleep(50);
+    if (IsWindow(box)) Fail("the box did not close after OK");
+    if (g_Failures) return 1;
+    std::printf("message box \"%s\" / \"%s\" shown and closed\n", message.c_str(), caption.c_str());
+    return 0;
+}
+
+bool WaitFor(bool want_present, double seconds)
+{
+    DWORD limit = (DWORD)(seconds * 1000);
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND main_window = FindMain();
+        bool ready = main_window && IsWindowVisible(main_window) && Children(main_window).size() >= 39;
+        if (want_present ? ready : !main_window) return true;
+        if (GetTickCount() - start >= limit) return false;
+        Sleep(50);
+    }
+}
+
+int Usage()
+{
+    std::printf("usage: e2e_driver wait-window S | wait-gone S | check-layout [ADDRESS] [--popout] | dump | rect |\n"
+                "  set-text ID TEXT | get-text ID | command WPARAM | post-command WPARAM |\n"
+                "  send-message MSG WPARAM LPARAM | expect-message-box TEXT CAPTION S | no-message-box |\n"
+                "  focus | wait-focus ID INDEX S | center ID | close\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) return Usage();
+    std::string command = argv[1];
+    unsigned long a = 0, b = 0, c = 0;
+
+    if (command == "wait-window" || command == "wait-gone") {
+        double seconds = argc > 2 ? std::atof(argv[2]) : 10;
+        bool present = command == "wait-window";
+        if (!WaitFor(present, seconds)) {
+            Fail(present ? "no main window with its controls within %.1f s" : "main window still there after %.1f s",
+                 seconds);
+            return 1;
+        }
+        if (present) {
+            DWORD pid = 0;
+            HWND main_window = FindMain();
+            GetWindowThreadProcessId(main_window, &pid);
+            std::printf("%p %lu\n", (void *)main_window, pid);
+        }
+        return 0;
+    }
+
+    HWND main_window = RequireMain();
+    if (!main_window) return 1;
+
+    if (command == "check-layout") {
+        bool popout = argc > 2 && std::strcmp(argv[argc - 1], "--popout") == 0;
+        int rest = argc - 2 - (popout ? 1 : 0);
+        return CheckLayout(main_window, rest > 0 ? argv[2] : NULL, popout);
+    }
+    if (command == "dump") return Dump(main_window);
+    if (command == "rect") {
+        RECT r, client;
+        GetWindowRect(main_window, &r);
+        GetClientRect(main_window, &client);
+        std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, r.right - r.left,
+                    r.bottom - r.top, client.right, client.bottom);
+        return 0;
+    }
+    if (command == "set-text" && argc == 4 && ParseNumber(argv[2], &a)) {
+        HWND control = ControlById(main_window, (int)a);
+        DWORD_PTR result = 0;
+        if (!control) Fail("no control with id %lu", a);
+        else if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)argv[3], SMTO_NORMAL, SEND_TIMEOUT_MS, &result) || !result)
+            Fail("WM_SETTEXT to %lu failed", a);
+        return g_Failures ? 1 : 0;
+    }
+    if (command == "get-text" && argc == 3 && ParseNumber(argv[2], &a)) {
+        HWND control = ControlById(main_window, (int)a);
+        std::string text;
+        if (!control) Fail("no control with id %lu", a);
+        else if (!ReadText(control, &text)) Fail("no answer to WM_GETTEXT from %lu", a);
+        else std::printf("%s\n", text.c_str());
+        return g_Failures ? 1 : 0;
+    }
+    if ((command == "command" && argc == 3 && ParseNumber(argv[2], &a)) ||
+        (command == "send-message" && argc == 5 && ParseNumber(argv[2], &c) && ParseNumber(argv[3], &a) &&
+         ParseNumber(argv[4], &b))) {
+        UINT message = command == "command" ? WM_COMMAND : (UINT)c;
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(main_window, message, (WPARAM)a, (LPARAM)b, SMTO_NORMAL, SEND_TIMEOUT_MS, &result)) {
+            Fail("message 0x%x (wParam 0x%lx) got no answer within %lu ms", message, a, SEND_TIMEOUT_MS);
+            return 1;
+        }
+        std::printf("%ld\n", (long)result);
+        return 0;
+    }
+    if (command == "post-command" && argc == 3 && ParseNumber(argv[2], &a)) {
+        if (!PostMessageA(main_window, WM_COMMAND, (WPARAM)a, 0)) Fail("PostMessage failed");
+        return g_Failures ? 1 : 0;
+    }
+    if (command == "expect-message-box" && argc == 5) return ExpectMessageBox(main_window, argv[2], argv[3], std::atof(argv[4]));
+    if (command == "no-message-box") {
+        HWND box = FindOwnedBox(main_window);
+        if (box) {
+            std::string caption;
+            ReadText(box, &caption);
+            Fail("a window owned by the main window is open: \"%s\"", caption.c_str());
+        }
+        return g_Failures ? 1 : 0;
+    }
+    if (command == "focus" || (command == "wait-focus" && argc == 5 && ParseNumber(argv[2], &a) &&
+                               ParseNumber(argv[3], &b))) {
+        // wait-focus ID INDEX SECONDS: real input reaches the program asynchronously, so the
+        // focus is polled until it matches or the time runs out.
+        DWORD limit = command == "focus" ? 0 : (DWORD)(std::atof(argv[4]) * 1000);
+        DWORD start = GetTickCount();
+        int id = 0, index = 0;
+        for (;;) {
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof(info);
+            if (!GetGUIThreadInfo(GetWindowThreadProcessId(main_window, NULL), &info)) {
+                Fail("GetGUIThreadInfo failed");
+                return 1;
+            }
+            std::vector<HWND> children = Children(main_window);
+            id = index = 0;
+            for (size_t i = 0; i < children.size(); ++i)
+                if (children[i] == info.hwndFocus) index = (int)i + 1;
+            if (index) id = GetDlgCtrlID(info.hwndFocus);
+            if (command == "focus" || ((unsigned long)id == a && (unsigned long)index == b)) break;
+            if (GetTickCount() - start >= limit) break;
+            Sleep(20);
+        }
+        std::printf("%d %d\n", id, index);
+        return command == "focus" || ((unsigned long)id == a && (unsigned long)index == b) ? 0 : 1;
+    }
+    if (command == "center" && argc == 3 && ParseNumber(argv[2], &a)) {
+        HWND control = ControlById(main_window, (int)a);
+        if (!control) {
+            Fail("no control with id %lu", a);
+            return 1;
+        }
+        RECT r;
+        GetWindowRect(control, &r);
+        std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        return 0;
+    }
+    if (command == "close") {
+        PostMessageA(main_window, WM_CLOSE, 0, 0);
+        if (!WaitFor(false, SEND_TIMEOUT_MS / 1000.0)) {
+            Fail("main window still there %lu ms after WM_CLOSE", SEND_TIMEOUT_MS);
+            return 1;
+        }
+        return 0;
+    }
+    return Usage();
+}
+
+#endif

@@ -1,0 +1,423 @@
+#!/usr/bin/env bash
+# The remote end to end under Wine: the real program, its window driven by e2e_driver and by real
+# X input (xdotool), and stand-in boxes on loopback addresses that log every byte they receive.
+# Usage: run_e2e.sh PROGRAM.exe DRIVER.exe STANDIN_BOX
+# Prints one line per check and "N passed, M failed"; exits 1 when any check failed.
+# The address field never holds a non-loopback address when a key command is sent.
+set -u
+if [ $# -ne 3 ]; then
+    echo "usage: $0 PROGRAM.exe DRIVER.exe STANDIN_BOX" >&2
+    exit 2
+fi
+exe=$(readlink -f "$1")
+driver=$(readlink -f "$2")
+box=$(readlink -f "$3")
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(dirname "$driver")
+work=$build/e2e-work
+command -v xdotool >/dev/null || { echo "e2e: xdotool is missing (bash tools/setup.sh)"; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work"
+source "$root/tools/wine-session.sh" "$build/e2e-prefix"
+
+KEY='HKCU\Software\Quillon\Halcyra Remote'
+BOX_A=127.0.0.51
+BOX_B=127.0.0.52
+exe_pid=
+box_pids=()
+passed=0
+failed=0
+
+cleanup() {
+    [ -n "$exe_pid" ] && kill "$exe_pid" 2>/dev/null
+    for pid in "${box_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    wine_session_stop
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+pass() { echo "PASS $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
+
+# The driver's output on stdout; Wine's own chatter goes to the work log.
+drv() { wine "$driver" "$@" 2>>"$work/wine.log" </dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# --- stand-in boxes ------------------------------------------------------------------------------
+start_box() {  # ADDRESS NAME
+    "$box" --addr "$1" --port 8089 --log "$work/$2.log" --ready-file "$work/$2.ready" \
+        --idle-timeout 10000 >/dev/null 2>&1 &
+    box_pids+=($!)
+    for _ in $(seq 1 100); do [ -f "$work/$2.ready" ] && return 0; sleep 0.05; done
+    return 1
+}
+lines() { if [ -f "$work/$1.log" ]; then wc -l <"$work/$1.log"; else echo 0; fi; }
+wait_lines() {  # BOX COUNT: waits up to 10 s until the box has logged COUNT connections
+    for _ in $(seq 1 200); do [ "$(lines "$1")" -ge "$2" ] && return 0; sleep 0.05; done
+    return 1
+}
+# The hex of the connections logged after the first SKIP lines, in accept order, space-separated.
+hex_after() {  # BOX SKIP
+    awk -F'\t' -v skip="$2" 'NR > skip {
+        c = ""; h = "";
+        for (i = 1; i <= NF; i++) { if ($i ~ /^conn=/) c = substr($i, 6); if ($i ~ /^hex=/) h = substr($i, 5) }
+        print c, h }' "$work/$1.log" 2>/dev/null | sort -n | awk '{ printf "%s%s", sep, $2; sep = " " }'
+}
+frame() { printf '%s\r\n\0' "$1" | od -An -v -tx1 | tr -d ' \n'; }
+
+# Sends WM_COMMAND WPARAM and checks that box BOX received exactly the framed TEXTS, in order.
+expect_sent() {  # NAME BOX WPARAM TEXT...
+    local name=$1 where=$2 wparam=$3
+    shift 3
+    local before want="" text out
+    before=$(lines "$where")
+    for text in "$@"; do want="$want${want:+ }$(frame "$text")"; done
+    if ! out=$(drv command "$wparam"); then fail "$name" "$out"; return; fi
+    wait_lines "$where" $((before + $#))
+    sleep 0.1  # room for a connection too many to show up
+    local got
+    got=$(hex_after "$where" "$before")
+    if [ "$got" = "$want" ]; then pass "$name"; else fail "$name" "box $where got [$got], expected [$want]"; fi
+}
+
+# After actions that must send nothing: a POWER press is the next and only connection at BOX_A,
+# and nothing reached BOX_B. The transport keeps the order of connections, so anything started
+# earlier would be logged first.
+expect_nothing_sent() {  # NAME BEFORE_A BEFORE_B
+    local name=$1 before=$2 before_b=$3 out
+    if ! out=$(drv command 1001); then fail "$name" "$out"; return; fi
+    wait_lines a $((before + 1))
+    sleep 0.3
+    local got
+    got=$(hex_after a "$before")
+    if [ "$got" = "$(frame "press POWER")" ] && [ "$(lines b)" -eq "$before_b" ]; then
+        pass "$name"
+    else
+        fail "$name" "box a got [$got] (only the POWER sentinel expected), box b has $(lines b) lines, had $before_b"
+    fi
+}
+
+# --- the program ---------------------------------------------------------------------------------
+run_no=0
+start_program() {
+    run_no=$((run_no + 1))
+    wine "$exe" >"$work/program-$run_no.log" 2>&1 </dev/null &
+    exe_pid=$!
+    drv wait-window 30 >/dev/null
+}
+# Waits (15 s at most) for the program's process to end and checks its exit code.
+expect_exit_zero() {  # NAME
+    local rc
+    for _ in $(seq 1 300); do kill -0 "$exe_pid" 2>/dev/null || break; sleep 0.05; done
+    if kill -0 "$exe_pid" 2>/dev/null; then
+        fail "$1" "process still running 15 s after its window closed"
+        kill "$exe_pid" 2>/dev/null
+    else
+        wait "$exe_pid"
+        rc=$?
+        if [ "$rc" -eq 0 ]; then pass "$1"; else fail "$1" "exit code $rc"; fi
+    fi
+    exe_pid=
+}
+reg_value() {  # NAME: the value's data as "wine reg query" shows it (0x... for a DWORD)
+    wine reg query "$KEY" /v "$1" 2>/dev/null </dev/null | tr -d '\r' |
+        awk -v name="$1" 'index($0, "    " name "    ") == 1 { sub(/^.*    REG_[A-Z_]+    /, ""); print }'
+}
+reg_set_dword() { wine reg add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1 </dev/null; }
+reg_set_text() { wine reg add "$KEY" /v "$1" /d "$2" /f >/dev/null 2>&1 </dev/null; }
+reg_delete_key() { wine reg delete 'HKCU\Software\Quillon' /f >/dev/null 2>&1 </dev/null; }
+to_dec() { printf '%d' "$1" 2>/dev/null; }
+
+# Real input: moves the X pointer onto control ID and clicks it.
+click() {  # ID
+    local xy
+    xy=$(drv center "$1") || return 1
+    # shellcheck disable=SC2086
+    xdotool mousemove --sync $xy click 1
+}
+
+# --- set-up --------------------------------------------------------------------------------------
+# No window manager runs on this display: Wine draws and activates its windows itself.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+# Wine's desktop process starts with the first window use and lives as long as the session; it
+# is started here so that it holds no pipe of a later $(drv ...).
+wine "$driver" wait-gone 0 >/dev/null 2>&1 </dev/null
+reg_delete_key
+start_box $BOX_A a || { echo "e2e: stand-in box on $BOX_A did not start"; exit 1; }
+start_box $BOX_B b || { echo "e2e: stand-in box on $BOX_B did not start"; exit 1; }
+
+# --- run 0: no settings yet ------------------------------------------------------------------------
+if start_program; then
+    out=$(drv get-text 1044)
+    [ "$out" = "0.0.0.0" ] && pass "first start without settings shows 0.0.0.0" ||
+        fail "first start without settings shows 0.0.0.0" "field shows \"$out\""
+    template_rect=$(drv rect)
+    drv close >/dev/null
+    expect_exit_zero "first run closes with exit code 0"
+    if [ "$(reg_value "IP Address")" = "0.0.0.0" ] && [ -n "$(reg_value "Remote Window Left")" ] &&
+        [ -n "$(reg_value "Remote Window Bottom")" ] && [ -z "$(reg_value "Popout Window Visible")" ]; then
+        pass "first close saves 0.0.0.0 and the window rectangle"
+    else
+        fail "first close saves 0.0.0.0 and the window rectangle" "$(wine reg query "$KEY" 2>&1 | tr -d '\r' | tr '\n' ' ')"
+    fi
+else
+    fail "first start" "no main window within 30 s"
+    exit 1
+fi
+
+# --- run 1: the box's address saved; every command ----------------------------------------------
+reg_set_text "IP Address" $BOX_A
+if ! start_program; then
+    fail "start with a saved address" "no main window within 30 s"
+    exit 1
+fi
+out=$(drv check-layout $BOX_A) && pass "layout, caption, client size, styles, texts and font" ||
+    fail "layout, caption, client size, styles, texts and font" "$(echo "$out" | head -45)"
+[ "$(drv rect)" = "$template_rect" ] && pass "window left at the template position (no popout flag saved)" ||
+    fail "window left at the template position (no popout flag saved)" "$(drv rect) vs $template_rect"
+
+# Every key id, one at a time, with its exact bytes; the multi-key ids in their order.
+while read -r id names; do
+    IFS=, read -r -a keys <<<"$names"
+    texts=()
+    for k in "${keys[@]}"; do texts+=("press $k"); done
+    expect_sent "key $id sends ${names//,/ then }" a "$id" "${texts[@]}"
+done <<'EOF'
+1001 POWER
+1002 PLAYPAUSE
+1003 REVERSE
+1004 RECORD
+1005 STOP
+1006 FORWARD
+1007 MENU
+1008 OK
+1009 ACCEPT
+1010 UP
+1011 DOWN
+1012 RIGHT
+1013 LEFT
+1014 CANCEL
+1015 VOLUME_UP
+1016 VOLUME_DOWN
+1017 MUTE
+1018 PAGE_CHANNEL_DOWN
+1019 GUIDE
+1020 SELECT
+1021 NUMBER0
+1022 NUMBER1
+1023 NUMBER2
+1024 NUMBER3
+1025 NUMBER4
+1026 NUMBER5
+1027 NUMBER6
+1028 NUMBER7
+1029 NUMBER8
+1030 NUMBER9
+1031 PUNCTUATION1
+1032 PUNCTUATION2
+1033 PAGE_CHANNEL_UP
+1034 SELECT
+1036 PLAYPAUSE
+1037 PLAY
+1038 ACCEPT
+1049 NUMBER7,NUMBER0,NUMBER5
+1050 NUMBER7,NUMBER0,NUMBER6
+1051 MENU,OK,OK
+1052 MENU,RIGHT,OK,OK
+EOF
+
+# Ids without a key command, a notification code in the high word, and the private messages are
+# not routed: even with an invalid address in the field no box appears (a routed id would check
+# the address first), and nothing is sent.
+before=$(lines a)
+before_b=$(lines b)
+bad=""
+drv set-text 1044 "127.000.000.051" >/dev/null
+for wparam in 1035 1039 1040 1041 1042 1043 1044 1045 1046 1047 1053 1100 $((0x10000 | 1001)) \
+    $((0x10000 | 1048)) $((0x10000 | 1)) $((0x30000 | 1044)); do
+    if ! out=$(drv command $wparam); then
+        bad="$bad $wparam"
+        drv expect-message-box "Invalid IP Address" "Zavaveva" 2 >/dev/null  # closes a wrong box
+    fi
+done
+for message in 0x8004 0x8005 0x8006 0x8007; do
+    out=$(drv send-message $message 0 0)
+    [ "$out" = "0" ] || bad="$bad msg$message=$out"
+done
+drv no-message-box >/dev/null || bad="$bad (a box is open)"
+drv set-text 1044 $BOX_A >/dev/null
+[ -z "$bad" ] && pass "unrouted ids and private messages: no address check, result 0" ||
+    fail "unrouted ids and private messages: no address check, result 0" "failed:$bad"
+expect_nothing_sent "1035, 1039..1047, 1053, 1100, notification codes, 0x8004..0x8007 send nothing" "$before" "$before_b"
+
+# Invalid address texts: the box appears, nothing is sent. Every text here would still mean a
+# loopback address if it were wrongly accepted.
+for text in "127.000.000.051" "127.0.0" "127.0.0.51 " " 127.0.0.51" "127.0.0.256" "127.0.0.4294967347" ""; do
+    before=$(lines a)
+    before_b=$(lines b)
+    drv set-text 1044 "$text" >/dev/null
+    drv post-command 1001 >/dev/null
+    out=$(drv expect-message-box "Invalid IP Address" "Zavaveva" 10)
+    status=$?
+    drv set-text 1044 $BOX_A >/dev/null  # a valid loopback address back before anything else
+    [ $status -eq 0 ] && pass "invalid address \"$text\": message box" || fail "invalid address \"$text\": message box" "$out"
+    expect_nothing_sent "invalid address \"$text\": nothing sent" "$before" "$before_b"
+done
+before=$(lines a)
+before_b=$(lines b)
+drv set-text 1044 "127.000.000.051" >/dev/null
+drv post-command 1049 >/dev/null
+out=$(drv expect-message-box "Invalid IP Address" "Zavaveva" 10) && status=0 || status=1
+sleep 0.3
+drv no-message-box >/dev/null || status=1  # one check for the whole sequence: one box
+drv set-text 1044 $BOX_A >/dev/null
+[ $status -eq 0 ] && pass "multi-key id with an invalid address: one box" || fail "multi-key id with an invalid address: one box" "$out"
+expect_nothing_sent "multi-key id with an invalid address: nothing sent" "$before" "$before_b"
+
+# The free-text line, through the Send Test id and through IDOK.
+drv set-text 1046 "hello e2e" >/dev/null
+expect_sent "free text via 1048" a 1048 "hello e2e"
+drv set-text 1046 "enter as IDOK" >/dev/null
+expect_sent "free text via 1 (IDOK)" a 1 "enter as IDOK"
+long=$(printf 'x%.0s' $(seq 1 251))
+drv set-text 1046 "$long" >/dev/null
+expect_sent "free text of 251 characters goes out as 254 bytes" a 1048 "$long"
+before=$(lines a)
+before_b=$(lines b)
+drv set-text 1046 "${long}y" >/dev/null
+drv command 1048 >/dev/null
+drv set-text 1046 "" >/dev/null
+drv command 1048 >/dev/null
+drv command 1 >/dev/null
+expect_nothing_sent "free text of 252 characters and empty free text send nothing" "$before" "$before_b"
+
+# The free text goes to the address held, which changes only when a key command is pressed.
+drv set-text 1044 $BOX_B >/dev/null
+drv set-text 1046 "to the held address" >/dev/null
+before_b=$(lines b)
+expect_sent "free text after typing a new address still goes to the held one" a 1048 "to the held address"
+[ "$(lines b)" -eq "$before_b" ] || fail "nothing reached the new address before a key press"
+expect_sent "a key press takes the new address" b 1001 "press POWER"
+expect_sent "free text then goes to the new address" b 1048 "to the held address"
+drv set-text 1044 $BOX_A >/dev/null
+expect_sent "back to the first address" a 1008 "press OK"
+
+# Real input: Enter in either field sends the free text; a click on a key sends it.
+if click 1044 && drv wait-focus 1044 2 5 >/dev/null; then
+    drv set-text 1046 "enter in the address field" >/dev/null
+    before=$(lines a)
+    xdotool key Return
+    wait_lines a $((before + 1))
+    sleep 0.1
+    [ "$(hex_after a "$before")" = "$(frame "enter in the address field")" ] && pass "Enter in the address field sends the free text" ||
+        fail "Enter in the address field sends the free text" "box got [$(hex_after a "$before")]"
+else
+    fail "Enter in the address field sends the free text" "cannot focus the address field by a click"
+fi
+# The free-text field lies below the bottom of the default window under Wine (client 180 x 480),
+# so it is reached backwards from the address field with Shift+Tab.
+click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key shift+Tab
+if drv wait-focus 1046 39 5 >/dev/null; then
+    drv set-text 1046 "enter in the free text" >/dev/null
+    before=$(lines a)
+    xdotool key Return
+    wait_lines a $((before + 1))
+    sleep 0.1
+    [ "$(hex_after a "$before")" = "$(frame "enter in the free text")" ] && pass "Enter in the free-text field sends the free text" ||
+        fail "Enter in the free-text field sends the free text" "box got [$(hex_after a "$before")]"
+else
+    fail "Enter in the free-text field sends the free text" "Shift+Tab from the address field did not reach it"
+fi
+before=$(lines a)
+click 1022
+wait_lines a $((before + 1))
+sleep 0.1
+[ "$(hex_after a "$before")" = "$(frame "press NUMBER1")" ] && pass "a mouse click on 1 sends press NUMBER1" ||
+    fail "a mouse click on 1 sends press NUMBER1" "box got [$(hex_after a "$before")]"
+
+# Tab walks the 38 tab stops in creation order (the label has none) and comes round again.
+tab_error=""
+click 1044
+if drv wait-focus 1044 2 5 >/dev/null; then
+    presses=0
+    for row in 1001:3 1022:4 1023:5 1024:6 1025:7 1026:8 1027:9 1028:10 1029:11 1030:12 1021:13 1020:14 \
+        1019:15 1010:16 1013:17 1008:18 1012:19 1007:20 1011:21 1014:22 1037:23 1003:24 1006:25 1002:26 \
+        1004:27 1005:28 1033:29 1018:30 1015:31 1016:32 1017:33 1009:34 1031:35 1032:36 1048:37 1048:38 \
+        1046:39 1044:2; do
+        xdotool key Tab
+        presses=$((presses + 1))
+        if ! got=$(drv wait-focus "${row%:*}" "${row#*:}" 5); then
+            tab_error="after Tab $presses the focus is on id/row $got, expected ${row/:/ \/ }"
+            break
+        fi
+    done
+else
+    tab_error="a click did not focus the address field"
+fi
+[ -z "$tab_error" ] && pass "Tab order follows the control table" || fail "Tab order follows the control table" "$tab_error"
+
+# Escape closes and saves: the held address (not the untried text in the field) and the rectangle.
+drv set-text 1044 "127.0.0.99" >/dev/null
+closing_rect=$(drv rect)
+click 1044 && drv wait-focus 1044 2 5 >/dev/null
+xdotool key Escape
+if drv wait-gone 10 >/dev/null; then pass "Escape closes the window"; else fail "Escape closes the window"; fi
+expect_exit_zero "a normal close exits with code 0"
+read -r left top right bottom _ <<<"$closing_rect"
+saved="$(to_dec "$(reg_value "Remote Window Left")") $(to_dec "$(reg_value "Remote Window Top")") $(to_dec "$(reg_value "Remote Window Right")") $(to_dec "$(reg_value "Remote Window Bottom")")"
+[ "$saved" = "$left $top $right $bottom" ] && pass "the four rectangle values are saved" ||
+    fail "the four rectangle values are saved" "saved [$saved], window was [$left $top $right $bottom]"
+addr=$(reg_value "IP Address")
+[ "$addr" = "$BOX_A" ] && pass "the held address is saved, not the untried field text" ||
+    fail "the held address is saved, not the untried field text" "IP Address = \"$addr\""
+[ -z "$(reg_value "Popout Window Visible")" ] && pass "the popout flag is never written" ||
+    fail "the popout flag is never written"
+
+# --- run 2: a saved position without the popout flag is not applied ------------------------------
+reg_set_dword "Remote Window Left" 200
+reg_set_dword "Remote Window Top" 120
+if start_program; then
+    out=$(drv get-text 1044)
+    [ "$out" = "$BOX_A" ] && pass "second start shows the saved address" || fail "second start shows the saved address" "\"$out\""
+    [ "$(drv rect)" = "$template_rect" ] && pass "saved position ignored without \"Popout Window Visible\"" ||
+        fail "saved position ignored without \"Popout Window Visible\"" "rect $(drv rect), template $template_rect"
+    drv close >/dev/null
+    expect_exit_zero "WM_CLOSE exits with code 0"
+else
+    fail "second start" "no main window within 30 s"
+fi
+
+# --- run 3: popout flag non-zero: moved and 266 x 545 --------------------------------------------
+reg_set_dword "Remote Window Left" 200
+reg_set_dword "Remote Window Top" 120
+reg_set_dword "Popout Window Visible" 1
+if start_program; then
+    read -r l t r b w h _ <<<"$(drv rect)"
+    [ "$l $t $w $h" = "200 120 266 545" ] && pass "popout flag 1: window at 200,120 and 266 x 545" ||
+        fail "popout flag 1: window at 200,120 and 266 x 545" "rect $l $t $r $b (${w}x$h)"
+    out=$(drv check-layout $BOX_A --popout) && pass "popout window holds the whole keypad" ||
+        fail "popout window holds the whole keypad" "$(echo "$out" | head -5)"
+    drv close >/dev/null
+    expect_exit_zero "popout run exits with code 0"
+else
+    fail "popout start" "no main window within 30 s"
+fi
+
+# --- run 4: popout flag zero: moved, template size kept -----------------------------------------
+read -r _ _ _ _ template_w template_h _ <<<"$template_rect"
+reg_set_dword "Remote Window Left" 210
+reg_set_dword "Remote Window Top" 130
+reg_set_dword "Popout Window Visible" 0
+if start_program; then
+    read -r l t _ _ w h _ <<<"$(drv rect)"
+    [ "$l $t $w $h" = "210 130 $template_w $template_h" ] && pass "popout flag 0: window moved to 210,130, size kept" ||
+        fail "popout flag 0: window moved to 210,130, size kept" "at $l,$t ${w}x$h, template ${template_w}x$template_h"
+    drv close >/dev/null
+    expect_exit_zero "flag-0 run exits with code 0"
+else
+    fail "flag-0 start" "no main window within 30 s"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
