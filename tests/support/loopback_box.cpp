@@ -1,5 +1,6 @@
 #include "tests/support/loopback_box.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -13,11 +14,16 @@ bool HasCommandEnd(const std::string &bytes, size_t *end)
     return true;
 }
 
+// Sends in pieces, each bounded by the socket's send time-out, so a client that has gone away
+// can never hold the box (Wine may not fail a large blocking send when the peer resets).
 void SendAll(SOCKET s, const std::string &data)
 {
+    DWORD timeout = 5000;
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, (const char *)&timeout, sizeof(timeout));
     size_t offset = 0;
     while (offset < data.size()) {
-        int n = send(s, data.data() + offset, (int)(data.size() - offset), 0);
+        int piece = (int)std::min<size_t>(data.size() - offset, 16384);
+        int n = send(s, data.data() + offset, piece, 0);
         if (n <= 0) return;
         offset += n;
     }
