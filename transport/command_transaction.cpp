@@ -18,6 +18,30 @@ int g_ActiveWorkers = 0;
 CommandTransaction *g_PendingHead = NULL;
 CommandTransaction *g_PendingTail = NULL;
 
+// Winsock counts start-ups per process; workers that overlap (after a hold-back) start and
+// clean up one at a time, so the count is never raced.
+SRWLOCK g_WinsockLock = SRWLOCK_INIT;
+
+bool StartWinsock()
+{
+    AcquireSRWLockExclusive(&g_WinsockLock);
+    WSADATA wsa;
+    bool started = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+    if (started && wsa.wVersion != MAKEWORD(2, 2)) {
+        WSACleanup();
+        started = false;
+    }
+    ReleaseSRWLockExclusive(&g_WinsockLock);
+    return started;
+}
+
+void CleanUpWinsock()
+{
+    AcquireSRWLockExclusive(&g_WinsockLock);
+    WSACleanup();
+    ReleaseSRWLockExclusive(&g_WinsockLock);
+}
+
 const long TXN_SOCKET_EVENTS = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
 
 void CloseTurn(TransactionTurn *turn)
@@ -282,11 +306,13 @@ void CommandTransaction::Finish()
     PostResult(this);
     HoldReply(this, NULL, 0);
     if (winsock_started) {
-        WSACleanup();
+        CleanUpWinsock();
         winsock_started = false;
     }
+    // The next transaction may connect now. Only now: Winsock's start-up count is shared by
+    // the process, and Wine does not keep it safely against a start-up racing this clean-up.
     if (turn.started) SetEvent(turn.started);
-    if (turn.done) SetEvent(turn.done);  // the next transaction may connect now
+    if (turn.done) SetEvent(turn.done);
     if (hidden_window) SendMessageA(hidden_window, WM_DESTROY, 0, 0);
 }
 
@@ -302,20 +328,16 @@ DWORD WINAPI TransactionThread(LPVOID param)
                                   20, HWND_MESSAGE, NULL, g_Instance, NULL);
     if (hidden) {
         ShowWindow(hidden, SW_HIDE);
-        WSADATA wsa;
-        if (WSAStartup(MAKEWORD(2, 2), &wsa) == 0) {
-            if (wsa.wVersion == MAKEWORD(2, 2)) {
-                txn->winsock_started = true;
-                SendMessageA(hidden, WM_TXN_START, 0, (LPARAM)txn);
-                MSG msg;
-                while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-                    TranslateMessage(&msg);
-                    DispatchMessageA(&msg);
-                }
-                exit_code = 1;
-            } else {
-                WSACleanup();
+        // Winsock 2.2 or nothing: a granted version other than 2.2 is cleaned up at once.
+        if (StartWinsock()) {
+            txn->winsock_started = true;
+            SendMessageA(hidden, WM_TXN_START, 0, (LPARAM)txn);
+            MSG msg;
+            while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
             }
+            exit_code = 1;
         }
     }
     // Set-up failures end here too: every started transaction reports exactly once.
