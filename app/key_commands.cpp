@@ -96,6 +96,6 @@ bool RemoteControl::SendFreeText(HWND window)
     int length = FrameFreeText(typed, count, frame, sizeof(frame));
     if (length == 0) return false;  // empty, or longer than a line may be
     // Goes to the address held now; the address field is not read for free text.
-    CommandTransaction::Start(window, device_address, DEVICE_COMMAND_PORT, frame, length);
+    SendKey(window, frame, length);
     return true;
 }

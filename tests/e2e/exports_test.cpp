@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/wine_path.h"
+
 namespace {
 
 std::string g_ProgramPath = "HalcyraRemote.exe";
@@ -65,6 +67,13 @@ template <typename Fn>
 Fn ByOrdinal(int ordinal)
 {
     return reinterpret_cast<Fn>(reinterpret_cast<void *>(GetProcAddress(g_Module, MAKEINTRESOURCEA(ordinal))));
+}
+
+// The function of an ordinal, reached by its decorated name or by the ordinal itself.
+template <typename Fn>
+Fn Lookup(bool by_name, int ordinal)
+{
+    return by_name ? ByName<Fn>(ordinal) : ByOrdinal<Fn>(ordinal);
 }
 
 const IMAGE_NT_HEADERS32 *NtHeaders(const unsigned char *base)
@@ -140,15 +149,15 @@ TEST(ExportsTest, IPv4Functions)
     for (int pass = 0; pass < 2; ++pass) {
         SCOPED_TRACE(pass == 0 ? "by name" : "by ordinal");
         const bool n = pass == 0;
-        auto compare = n ? ByName<CompareIPAddressesFn>(1) : ByOrdinal<CompareIPAddressesFn>(1);
-        auto ip_to_text = n ? ByName<ByteToStrFn>(4) : ByOrdinal<ByteToStrFn>(4);
-        auto ip_to_bytes = n ? ByName<StrToByteFn>(5) : ByOrdinal<StrToByteFn>(5);
-        auto is_net = n ? ByName<TextPredicateFn>(6) : ByOrdinal<TextPredicateFn>(6);
-        auto is_range = n ? ByName<TextPredicateFn>(7) : ByOrdinal<TextPredicateFn>(7);
-        auto is_type = n ? ByName<TextPredicateFn>(8) : ByOrdinal<TextPredicateFn>(8);
-        auto parse_range = n ? ByName<ParseIPAddressRangeFn>(9) : ByOrdinal<ParseIPAddressRangeFn>(9);
-        auto valid_text = n ? ByName<ValidIPTextFn>(13) : ByOrdinal<ValidIPTextFn>(13);
-        auto valid_bytes = n ? ByName<BytePredicateFn>(14) : ByOrdinal<BytePredicateFn>(14);
+        auto compare = Lookup<CompareIPAddressesFn>(n, 1);
+        auto ip_to_text = Lookup<ByteToStrFn>(n, 4);
+        auto ip_to_bytes = Lookup<StrToByteFn>(n, 5);
+        auto is_net = Lookup<TextPredicateFn>(n, 6);
+        auto is_range = Lookup<TextPredicateFn>(n, 7);
+        auto is_type = Lookup<TextPredicateFn>(n, 8);
+        auto parse_range = Lookup<ParseIPAddressRangeFn>(n, 9);
+        auto valid_text = Lookup<ValidIPTextFn>(n, 13);
+        auto valid_bytes = Lookup<BytePredicateFn>(n, 14);
         ASSERT_TRUE(compare && ip_to_text && ip_to_bytes && is_net && is_range && is_type &&
                     parse_range && valid_text && valid_bytes);
 
@@ -214,11 +223,11 @@ TEST(ExportsTest, HardwareAddressFunctions)
     for (int pass = 0; pass < 2; ++pass) {
         SCOPED_TRACE(pass == 0 ? "by name" : "by ordinal");
         const bool n = pass == 0;
-        auto hw_to_text = n ? ByName<ByteToStrFn>(2) : ByOrdinal<ByteToStrFn>(2);
-        auto hw_to_bytes = n ? ByName<StrToByteFn>(3) : ByOrdinal<StrToByteFn>(3);
-        auto to_hex = n ? ByName<StringToHexFn>(10) : ByOrdinal<StringToHexFn>(10);
-        auto valid_text = n ? ByName<TextPredicateFn>(11) : ByOrdinal<TextPredicateFn>(11);
-        auto valid_bytes = n ? ByName<BytePredicateFn>(12) : ByOrdinal<BytePredicateFn>(12);
+        auto hw_to_text = Lookup<ByteToStrFn>(n, 2);
+        auto hw_to_bytes = Lookup<StrToByteFn>(n, 3);
+        auto to_hex = Lookup<StringToHexFn>(n, 10);
+        auto valid_text = Lookup<TextPredicateFn>(n, 11);
+        auto valid_bytes = Lookup<BytePredicateFn>(n, 12);
         ASSERT_TRUE(hw_to_text && hw_to_bytes && to_hex && valid_text && valid_bytes);
 
         char seven_f[] = "7f", upper[] = "7F", three[] = "100", bad[] = "1g", empty[] = "";
@@ -254,16 +263,6 @@ TEST(ExportsTest, HardwareAddressFunctions)
         EXPECT_EQ(valid_bytes(none), 0);
         EXPECT_EQ(valid_bytes(last), 1);
     }
-}
-
-// A Unix path given by the test runner names the same file through Wine's Z: drive.
-std::string WindowsPath(const std::string &path)
-{
-    if (path.empty() || path[0] != '/') return path;
-    std::string result = "Z:" + path;
-    for (char &c : result)
-        if (c == '/') c = '\\';
-    return result;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "tests/support/loopback_box.h"
 #include "tests/support/remote_process.h"
+#include "tests/support/wine_path.h"
 
 namespace {
 
@@ -183,11 +184,6 @@ int main(int argc, char **argv)
         printf("usage: soak_test PATH_TO_HalcyraRemote.exe\n");
         return 2;
     }
-    g_ExePath = argv[1];
-    if (!g_ExePath.empty() && g_ExePath[0] == '/') {  // a Unix path under Wine: drive Z:
-        for (char &c : g_ExePath)
-            if (c == '/') c = '\\';
-        g_ExePath = "Z:" + g_ExePath;
-    }
+    g_ExePath = WindowsPath(argv[1]);
     return RUN_ALL_TESTS();
 }

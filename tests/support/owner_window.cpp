@@ -1,6 +1,6 @@
 #include "tests/support/owner_window.h"
 
-#include <tlhelp32.h>
+#include "tests/support/thread_count.h"
 
 namespace {
 
@@ -84,19 +84,7 @@ void OwnerWindow::PumpFor(DWORD ms)
     while (GetTickCount() - start < ms) PumpOnce(20);
 }
 
-int ThreadCount()
-{
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    DWORD pid = GetCurrentProcessId();
-    for (BOOL ok = Thread32First(snap, &entry); ok; ok = Thread32Next(snap, &entry))
-        count += entry.th32OwnerProcessID == pid;
-    CloseHandle(snap);
-    return count;
-}
+int ThreadCount() { return CountThreadsOf(GetCurrentProcessId()); }
 
 int HandleCount()
 {

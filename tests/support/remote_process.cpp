@@ -1,9 +1,10 @@
 #include "tests/support/remote_process.h"
 
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <vector>
+
+#include "tests/support/thread_count.h"
 
 namespace {
 
@@ -135,15 +136,7 @@ bool DismissMessageBox(HWND owner, std::string *text, std::string *caption, DWOR
 
 ProcessFigures FiguresOf(DWORD process_id)
 {
-    ProcessFigures figures = {0, -1, 0};
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap != INVALID_HANDLE_VALUE) {
-        THREADENTRY32 entry = {};
-        entry.dwSize = sizeof(entry);
-        for (BOOL ok = Thread32First(snap, &entry); ok; ok = Thread32Next(snap, &entry))
-            figures.threads += entry.th32OwnerProcessID == process_id;
-        CloseHandle(snap);
-    }
+    ProcessFigures figures = {CountThreadsOf(process_id), -1, 0};
     // The system's handle table names each handle's process (works on Windows and Wine).
     typedef LONG(WINAPI * QueryFn)(ULONG, PVOID, ULONG, PULONG);
     struct Entry { ULONG pid; BYTE type; BYTE flags; USHORT value; PVOID object; ULONG access; };

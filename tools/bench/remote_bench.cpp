@@ -8,6 +8,7 @@
 
 #include "tests/support/loopback_box.h"
 #include "tests/support/remote_process.h"
+#include "tests/support/wine_path.h"
 
 namespace {
 
@@ -20,16 +21,6 @@ LONGLONG Now()
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return t.QuadPart;
-}
-
-std::string WindowsPath(std::string path)
-{
-    if (!path.empty() && path[0] == '/') {
-        for (char &c : path)
-            if (c == '/') c = '\\';
-        path = "Z:" + path;
-    }
-    return path;
 }
 
 // Start-up: process start until its main window is visible and its field shows `expected`.
