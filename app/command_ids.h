@@ -48,7 +48,3 @@ enum CommandId : unsigned {
     IDC_MENU_OK_OK = 1051,
     IDC_MENU_RIGHT_OK_OK = 1052,
 };
-
-// Private messages that the main window consumes without any action.
-const unsigned WM_REMOTE_RESERVED_1 = 0x8004;
-const unsigned WM_REMOTE_RESERVED_2 = 0x8005;

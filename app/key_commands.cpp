@@ -1,3 +1,5 @@
+#include "app/key_commands.h"
+
 #include "app/command_ids.h"
 #include "app/remote_control.h"
 #include "address/address.h"

@@ -24,3 +24,5 @@ HWND CreateButton(HWND parent, HINSTANCE instance, DWORD extra_style, const Cont
 HWND CreateEdit(HWND parent, HINSTANCE instance, DWORD extra_style, const ControlRect &rect, int id);
 HWND CreateStatic(HWND parent, HINSTANCE instance, DWORD extra_style, const ControlRect &rect,
                   int id, const char *label);
+// Shows the address in the field as dotted decimal text.
+void WriteAddressField(HWND window, const unsigned char *address, int field_id);

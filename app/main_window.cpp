@@ -3,6 +3,7 @@
 #include <new>
 
 #include "app/command_ids.h"
+#include "app/key_commands.h"
 #include "app/remote_control.h"
 #include "transport/command_transaction.h"
 
@@ -28,11 +29,9 @@ void DestroyRemoteControl(RemoteControl *remote)
 
 namespace {
 
-bool IsKeyCommandId(WPARAM id)
-{
-    return (id >= IDC_POWER && id <= IDC_SELECT) || (id >= IDC_PLAYPAUSE && id <= IDC_ACCEPT) ||
-           (id >= IDC_DIGITS_705 && id <= IDC_MENU_RIGHT_OK_OK);
-}
+// Private messages that the main window consumes without any action.
+const UINT WM_REMOTE_RESERVED_1 = 0x8004;
+const UINT WM_REMOTE_RESERVED_2 = 0x8005;
 
 LRESULT OnCreate(HWND window, LPARAM lParam)
 {
@@ -65,7 +64,8 @@ bool RouteCommand(HWND window, WPARAM wParam)
         DestroyWindow(window);
         return true;
     }
-    if (IsKeyCommandId(wParam)) {
+    // The key-command table is the one list of routed ids.
+    if (FindKeyCommandRow((unsigned)wParam)) {
         if (g_RemoteControl->CheckAddress(window))
             g_RemoteControl->SendKeyCommands(window, (unsigned)wParam);
         return true;

@@ -303,6 +303,7 @@ void CommandTransaction::Finish()
         closesocket(socket);
         socket = INVALID_SOCKET;  // notices still queued no longer match
     }
+    if (send_offset < command_length) PostMessageA(owner_window, WM_TXN_UNDELIVERED, 0, 0);
     PostResult(this);
     HoldReply(this, NULL, 0);
     if (winsock_started) {

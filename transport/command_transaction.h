@@ -12,6 +12,9 @@ const UINT WM_TXN_SOCKET = 0x8002;    // to the hidden window: posted by Winsock
 const UINT WM_TXN_DONE = 0x8003;      // to the owner: lParam is the TransactionResult (it owns it)
 const UINT WM_TXN_SENT = 0x8006;      // to the owner: the whole command was sent
 const UINT WM_TXN_RECEIVED = 0x8007;  // to the owner: the first read of the reply was made
+// To the owner, just before WM_TXN_DONE: the transaction ended without having sent its whole
+// command (refused, unreachable, not accepted in time, send failed). Nothing to free.
+const UINT WM_TXN_UNDELIVERED = 0x800A;
 const UINT_PTR IDT_TXN_READ = 0x8008;      // waiting for the box's data
 const UINT_PTR IDT_TXN_LIFETIME = 0x8009;  // upper bound on a whole exchange
 

@@ -2,6 +2,7 @@
 // bytes of every command id, the address check with its message box, and which address the
 // free text goes to.
 #include "app/command_ids.h"
+#include "app/key_commands.h"
 #include "app/remote_control.h"
 #include "address/address.h"
 #include "transport/command_protocol.h"
