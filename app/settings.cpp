@@ -1,6 +1,8 @@
 #include "app/remote_control.h"
 #include "address/address.h"
 
+#include <limits.h>
+
 namespace {
 
 const char SETTINGS_KEY[] = "SOFTWARE\\Quillon\\Halcyra Remote";
@@ -27,21 +29,41 @@ HKEY OpenForWriting()
     return key;
 }
 
-// A stored address text that this program could have written: NUL-terminated inside the
-// data that was read, not filling the whole buffer, and at most 19 characters.
+// The stored text is the data up to its first NUL. Data without a NUL is no text, and text
+// longer than the 19 characters the address parser takes was not written by this program:
+// both are treated as absent.
 bool UsableAddressText(const char *data, DWORD size)
 {
-    if (size >= ADDRESS_BUFFER) return false;
-    for (DWORD i = 0; i < size; ++i)
+    for (DWORD i = 0; i < size && i < ADDRESS_BUFFER; ++i)
         if (data[i] == '\0') return i <= ADDRESS_TEXT_MAX;
     return false;
 }
 
-// True when a window at this position would show on some monitor.
-bool PositionOnScreen(int left, int top)
+LONG ClampToLong(long long value)
 {
-    RECT probe = {left, top, left + 40, top + 40};
-    return MonitorFromRect(&probe, MONITOR_DEFAULTTONULL) != NULL;
+    if (value > LONG_MAX) return LONG_MAX;
+    if (value < LONG_MIN) return LONG_MIN;
+    return (LONG)value;
+}
+
+// True when some of the window's caption would show on a monitor with its top-left corner at
+// (left, top): the strip from the window's top edge down to its client area, `width` wide.
+// In 64 bits, since the stored values may have been edited by hand.
+bool CaptionOnScreen(HWND window, LONG left, LONG top, int width)
+{
+    RECT now;
+    POINT client = {0, 0};
+    if (!GetWindowRect(window, &now) || !ClientToScreen(window, &client)) return false;
+    long long caption = (long long)client.y - now.top;
+    if (caption <= 0) caption = GetSystemMetrics(SM_CYCAPTION);
+    RECT strip = {left, top, ClampToLong((long long)left + width), ClampToLong((long long)top + caption)};
+    return MonitorFromRect(&strip, MONITOR_DEFAULTTONULL) != NULL;
+}
+
+int WindowWidth(HWND window)
+{
+    RECT now;
+    return GetWindowRect(window, &now) ? now.right - now.left : 0;
 }
 
 }  // namespace
@@ -73,10 +95,12 @@ void RemoteControl::LoadWindowPlacement(HWND window)
     for (int i = 0; i < 5 && all_read; ++i)
         all_read = RegQueryValueExA(key, names[i], NULL, NULL, (BYTE *)slots[i], &size) == ERROR_SUCCESS;
     if (all_read) {
-        // A position on no monitor (a window saved while minimised, a monitor since removed)
-        // would put the window out of reach: it then keeps the template's position.
+        // A position at which no part of the caption is on a monitor (a window saved while
+        // minimised, a monitor since removed) would put the window out of reach: it then keeps
+        // the template's position.
         UINT flags = popout ? 0 : SWP_NOSIZE;
-        if (!PositionOnScreen(left, top)) flags |= SWP_NOMOVE;
+        if (!CaptionOnScreen(window, left, top, popout ? POPOUT_WIDTH : WindowWidth(window)))
+            flags |= SWP_NOMOVE;
         if (flags != (SWP_NOSIZE | SWP_NOMOVE))
             SetWindowPos(window, HWND_TOP, left, top, popout ? POPOUT_WIDTH : TEMPLATE_WIDTH,
                          WINDOW_HEIGHT, flags);

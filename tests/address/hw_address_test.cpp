@@ -246,3 +246,23 @@ TEST(HWText, ReadOnlyTextIsNotModified)
         EXPECT_EQ(before, std::string(literal));
     }
 }
+
+// No character is white space in hardware address text: a control character, DEL or a byte
+// above 0x7F before, inside or after a pair makes the text invalid and its part a zero byte.
+TEST(HWText, NoCharacterIsSkippedAsWhiteSpace)
+{
+    for (int code = 1; code < 256; ++code) {
+        if (code > ' ' && code < 0x7F) continue;
+        const std::string c(1, (char)code);
+        SCOPED_TRACE("character " + std::to_string(code));
+        EXPECT_EQ(ValidHWAddress(Text(c + "00:1a:2b:3c:4d:5e").get()), -2);
+        EXPECT_EQ(ValidHWAddress(Text("00:1a:" + c + "2b:3c:4d:5e").get()), -2);
+        EXPECT_EQ(ValidHWAddress(Text("00:1a:2b:3c:4d:5e" + c).get()), -2);
+        EXPECT_EQ(StringToHex(Text(c + "7").get()), 0);
+        EXPECT_EQ(StringToHex(Text("7" + c).get()), 0);
+        GuardedBytes bytes(6);
+        EXPECT_EQ(HWAddrStrToByte(Text(c + "1:2:3" + c + ":4:5:6" + c).get(), bytes.data()), 0);
+        EXPECT_EQ(bytes.Mismatch({0, 2, 0, 4, 5, 0}), "");
+        EXPECT_TRUE(bytes.CanariesIntact());
+    }
+}

@@ -427,3 +427,34 @@ TEST(IPv4Text, ReadOnlyTextIsNotModified)
         EXPECT_EQ(before, std::string(literal));
     }
 }
+
+// Only space, tab, LF, VT, FF and CR are white space: every other control character, DEL and
+// every byte above 0x7F stops a number where white space would be skipped, before, inside
+// and after the fields.
+TEST(IPv4Text, OnlySixCharactersAreWhiteSpace)
+{
+    for (int code = 1; code < 256; ++code) {
+        if (code == ' ' || (code >= '\t' && code <= '\r') || (code > ' ' && code < 0x7F)) continue;
+        const std::string c(1, (char)code);
+        SCOPED_TRACE("character " + std::to_string(code));
+
+        // Unsigned fields: white space before a field is skipped, anything else ends the read.
+        EXPECT_EQ(IsAnIPTypeString(Text(c + "10.0.0.1").get()), 0);
+        EXPECT_EQ(IsAnIPTypeString(Text("10." + c + "0.0.1").get()), 0);
+        // The fourth part is a run of non-white-space characters, so this one is there.
+        EXPECT_EQ(IsAnIPTypeString(Text("10.0.0." + c).get()), 1);
+        EXPECT_EQ(ValidIPAddress(Text(c + "10.0.0.1").get(), 1), -2);
+        EXPECT_EQ(ValidIPAddress(Text("10.0.0." + c + "1").get(), 1), -2);
+        EXPECT_EQ(ValidIPAddress(Text("10.0.0.1" + c).get(), 1), -2);
+
+        // Leading integers: no digits after the character, so the number reads as 0.
+        GuardedBytes bytes(4);
+        EXPECT_EQ(IPAddrStrToByte(Text(c + "1.2.3." + c + "4" + c).get(), bytes.data()), 0);
+        EXPECT_EQ(bytes.Mismatch({0, 2, 3, 0}), "");
+        EXPECT_EQ(ValidIPAddress(Text("10.0.0.5-" + c + "9").get(), 0), -1);
+        GuardedBytes range(5);
+        ParseIPAddressRange(Text("10.0.0.5-" + c + "9").get(), range.data());
+        EXPECT_EQ(range.Mismatch({10, 0, 0, 5, 0}), "");
+        EXPECT_TRUE(bytes.CanariesIntact() && range.CanariesIntact());
+    }
+}

@@ -302,7 +302,7 @@ TEST_F(Settings, WindowValuesAreReadAsFourBytesWhateverTheirType)
     ExpectNotMoved(Placed());
 }
 
-TEST_F(Settings, APositionOnNoMonitorDoesNotMoveTheWindow)
+TEST_F(Settings, APositionIsAppliedWhileSomeOfTheCaptionIsOnAMonitor)
 {
     // As saved while minimised.
     PutRect(-32000, -32000, -31840, -31973);
@@ -312,14 +312,46 @@ TEST_F(Settings, APositionOnNoMonitorDoesNotMoveTheWindow)
     RECT r = Placed();
     EXPECT_TRUE(SameRect(r, RECT{30, 40, 30 + 266, 40 + 545})) << "resized in place: " << Describe(r);
 
+    // Dragged partly past the left edge: it comes back where it was.
+    PutRect(-100, 100, 166, 645);
+    r = Placed();
+    EXPECT_TRUE(SameRect(r, RECT{-100, 100, 166, 645})) << Describe(r);
+    // Only when its caption strip is as wide as the window will be: 266 pixels reach the
+    // screen from -265, the template-sized window of 210 only from -209.
+    PutRect(-265, 100, 1, 645);
+    r = Placed();
+    EXPECT_TRUE(SameRect(r, RECT{-265, 100, 1, 645})) << Describe(r);
+    PutDword(POPOUT, 0);
+    PutRect(-230, 100, -20, 430);
+    ExpectNotMoved(Placed());
+
+    // Above the top edge: moved while the caption's bottom row still shows.
+    HWND probe = MakeWindow(30, 40, 210, 330);
+    POINT client = {0, 0};
+    ClientToScreen(probe, &client);
+    const int caption = client.y - 40;
+    ASSERT_GT(caption, 0);
+    PutRect(100, -caption + 1, 310, 330);
+    r = Placed();
+    EXPECT_TRUE(SameRect(r, RECT{100, -caption + 1, 310, 330 - caption + 1})) << Describe(r);
+    PutRect(100, -caption, 310, 330);
+    ExpectNotMoved(Placed());
+
     // Just beyond the screen's right edge, and on its last pixel.
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     PutRect(width, 0, width + 210, 330);
-    PutDword(POPOUT, 0);
     ExpectNotMoved(Placed());
     PutRect(width - 1, height - 1, width + 209, height + 329);
     r = Placed();
     EXPECT_TRUE(SameRect(r, RECT{width - 1, height - 1, width - 1 + 210, height - 1 + 330})) << Describe(r);
+
+    // Values edited by hand at the ends of the range: no overflow, and nowhere on screen.
+    for (LONG edge : {(LONG)0x7FFFFFFF, (LONG)0x7FFFFF00, (LONG)0x80000000}) {
+        PutRect(edge, edge, 0, 0);
+        PutDword(POPOUT, 1);
+        r = Placed();
+        EXPECT_TRUE(SameRect(r, RECT{30, 40, 30 + 266, 40 + 545})) << edge << ": " << Describe(r);
+    }
 }
 
 TEST_F(Settings, StoredAddressText)
@@ -341,7 +373,9 @@ TEST_F(Settings, StoredAddressText)
         {"binary with its NUL", REG_BINARY, std::string("10.0.0.6") + '\0', "10.0.0.6"},
         {"binary without NUL", REG_BINARY, std::string("10.0.0.6"), "0.0.0.0"},
         {"259 bytes", REG_BINARY, std::string("10.0.0.7") + '\0' + padding_259, "10.0.0.7"},
-        {"260 bytes", REG_BINARY, std::string("10.0.0.7") + '\0' + padding_260, "0.0.0.0"},
+        {"260 bytes", REG_BINARY, std::string("10.0.0.7") + '\0' + padding_260, "10.0.0.7"},
+        {"260 bytes, text ending at the last", REG_BINARY, std::string("10.0.0.8") + std::string(251, '.') + '\0', "0.0.0.0"},
+        {"260 bytes without NUL", REG_BINARY, std::string("10.0.0.9") + std::string(252, '.'), "0.0.0.0"},
         {"300 bytes", REG_BINARY, std::string("10.0.0.7") + '\0' + padding_300, "0.0.0.0"},
     };
     for (const Case &c : cases) {
