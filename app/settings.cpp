@@ -1,5 +1,6 @@
 #include "app/remote_control.h"
 #include "address/address.h"
+#include "app/display_scale.h"
 
 namespace {
 
@@ -77,9 +78,11 @@ void RemoteControl::LoadWindowPlacement(HWND window)
         // would put the window out of reach: it then keeps the template's position.
         UINT flags = popout ? 0 : SWP_NOSIZE;
         if (!PositionOnScreen(left, top)) flags |= SWP_NOMOVE;
+        // The sizes are for 96 dpi; the position stays in screen pixels, as saved.
+        UINT dpi = WindowDpi(window);
         if (flags != (SWP_NOSIZE | SWP_NOMOVE))
-            SetWindowPos(window, HWND_TOP, left, top, popout ? POPOUT_WIDTH : TEMPLATE_WIDTH,
-                         WINDOW_HEIGHT, flags);
+            SetWindowPos(window, HWND_TOP, left, top, ScaleForDpi(popout ? POPOUT_WIDTH : TEMPLATE_WIDTH, dpi),
+                         ScaleForDpi(WINDOW_HEIGHT, dpi), flags);
     }
     RegCloseKey(key);
 }
