@@ -417,5 +417,46 @@ else
     fail "flag-0 start" "no main window within 30 s"
 fi
 
+# --- display scale: a prefix of its own at 144 dpi ---------------------------------------------------
+# Wine takes the dpi from "LogPixels" in the user's desktop settings and the current hardware
+# profile's fonts. The window is then about 800 pixels high, so this display is larger.
+wine_session_stop
+HALCYRA_SCREEN=1280x1024x24 source "$root/tools/wine-session.sh" "$build/e2e-prefix-144"
+trap cleanup EXIT
+for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 </dev/null
+done
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null  # caption buttons
+wine "$driver" wait-gone 0 >/dev/null 2>&1 </dev/null
+reg_delete_key
+if start_program; then
+    out=$(drv check-layout 0.0.0.0 --dpi 144) && pass "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" ||
+        fail "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" "$(echo "$out" | head -8)"
+    read -r left top right bottom _ <<<"$(drv rect)"
+    xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
+        "$work/screenshot-144dpi.png" && echo "screenshot at 144 dpi: $work/screenshot-144dpi.png"
+    out=$(drv dpi-change 120 144) && out=$(drv dpi-change 96 120) &&
+        pass "WM_DPICHANGED to 120, then 96 dpi: window, rectangles and font follow; old fonts deleted" ||
+        fail "WM_DPICHANGED to 120, then 96 dpi: window, rectangles and font follow; old fonts deleted" "$(echo "$out" | head -8)"
+    drv close >/dev/null
+    expect_exit_zero "the 144-dpi run exits with code 0"
+else
+    fail "start at 144 dpi" "no main window within 30 s"
+fi
+# The saved position stays in screen pixels; the wide window's size is scaled.
+reg_set_dword "Remote Window Left" 200
+reg_set_dword "Remote Window Top" 120
+reg_set_dword "Popout Window Visible" 1
+if start_program; then
+    read -r l t _ _ w h _ <<<"$(drv rect)"
+    [ "$l $t $w $h" = "200 120 399 818" ] && pass "144 dpi, popout flag 1: window at 200,120 and 399 x 818" ||
+        fail "144 dpi, popout flag 1: window at 200,120 and 399 x 818" "at $l,$t ${w}x$h"
+    drv close >/dev/null
+    expect_exit_zero "the 144-dpi popout run exits with code 0"
+else
+    fail "popout start at 144 dpi" "no main window within 30 s"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
