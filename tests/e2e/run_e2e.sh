@@ -402,20 +402,26 @@ else
     fail "popout start" "no main window within 30 s"
 fi
 
+# Saves a position and the popout flag, runs the program and checks its window's place and size.
+expect_placement() {  # NAME LEFT TOP POPOUT "LEFT TOP WIDTH HEIGHT"
+    local l t w h
+    reg_set_dword "Remote Window Left" "$2"
+    reg_set_dword "Remote Window Top" "$3"
+    reg_set_dword "Popout Window Visible" "$4"
+    if ! start_program; then
+        fail "$1" "no main window within 30 s"
+        return
+    fi
+    read -r l t _ _ w h _ <<<"$(drv rect)"
+    [ "$l $t $w $h" = "$5" ] && pass "$1" || fail "$1" "at $l,$t ${w}x$h"
+    drv close >/dev/null
+    expect_exit_zero "$1: exits with code 0"
+}
+
 # --- run 4: popout flag zero: moved, template size kept -----------------------------------------
 read -r _ _ _ _ template_w template_h _ <<<"$template_rect"
-reg_set_dword "Remote Window Left" 210
-reg_set_dword "Remote Window Top" 130
-reg_set_dword "Popout Window Visible" 0
-if start_program; then
-    read -r l t _ _ w h _ <<<"$(drv rect)"
-    [ "$l $t $w $h" = "210 130 $template_w $template_h" ] && pass "popout flag 0: window moved to 210,130, size kept" ||
-        fail "popout flag 0: window moved to 210,130, size kept" "at $l,$t ${w}x$h, template ${template_w}x$template_h"
-    drv close >/dev/null
-    expect_exit_zero "flag-0 run exits with code 0"
-else
-    fail "flag-0 start" "no main window within 30 s"
-fi
+expect_placement "popout flag 0: window moved to 210,130, size kept (${template_w}x$template_h)" 210 130 0 \
+    "210 130 $template_w $template_h"
 
 # --- display scale: a prefix of its own at 144 dpi ---------------------------------------------------
 # Wine takes the dpi from "LogPixels" in the user's desktop settings and the current hardware
@@ -445,18 +451,7 @@ else
     fail "start at 144 dpi" "no main window within 30 s"
 fi
 # The saved position stays in screen pixels; the wide window's size is scaled.
-reg_set_dword "Remote Window Left" 200
-reg_set_dword "Remote Window Top" 120
-reg_set_dword "Popout Window Visible" 1
-if start_program; then
-    read -r l t _ _ w h _ <<<"$(drv rect)"
-    [ "$l $t $w $h" = "200 120 399 818" ] && pass "144 dpi, popout flag 1: window at 200,120 and 399 x 818" ||
-        fail "144 dpi, popout flag 1: window at 200,120 and 399 x 818" "at $l,$t ${w}x$h"
-    drv close >/dev/null
-    expect_exit_zero "the 144-dpi popout run exits with code 0"
-else
-    fail "popout start at 144 dpi" "no main window within 30 s"
-fi
+expect_placement "144 dpi, popout flag 1: window at 200,120 and 399 x 818" 200 120 1 "200 120 399 818"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
