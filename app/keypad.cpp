@@ -122,13 +122,15 @@ int RemoteControl::BuildKeypad(HWND window, const CREATESTRUCTA *creation)
         HWND created = NULL;
         switch (control.kind) {
         case KEYPAD_STATIC:
-            created = CreateStatic(window, creation->hInstance, control.extra_style, rect, control.id, control.label);
+            created = CreateStatic(window, creation->hInstance, control.extra_style, rect,
+                                   control.id, control.label);
             break;
         case KEYPAD_EDIT:
             created = CreateEdit(window, creation->hInstance, control.extra_style, rect, control.id);
             break;
         case KEYPAD_BUTTON:
-            created = CreateButton(window, creation->hInstance, control.extra_style, rect, control.id, control.label);
+            created = CreateButton(window, creation->hInstance, control.extra_style, rect,
+                                   control.id, control.label);
             break;
         }
         keypad_controls[row] = created;

@@ -81,7 +81,8 @@ void RemoteControl::LoadWindowPlacement(HWND window)
         // The sizes are for 96 dpi; the position stays in screen pixels, as saved.
         UINT dpi = WindowDpi(window);
         if (flags != (SWP_NOSIZE | SWP_NOMOVE))
-            SetWindowPos(window, HWND_TOP, left, top, ScaleForDpi(popout ? POPOUT_WIDTH : TEMPLATE_WIDTH, dpi),
+            SetWindowPos(window, HWND_TOP, left, top,
+                         ScaleForDpi(popout ? POPOUT_WIDTH : TEMPLATE_WIDTH, dpi),
                          ScaleForDpi(WINDOW_HEIGHT, dpi), flags);
     }
     RegCloseKey(key);
