@@ -61,9 +61,11 @@ LRESULT OnDestroy(HWND window)
 LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
 {
     const RECT *suggested = (const RECT *)lParam;
+    UINT dpi = LOWORD(wParam);
+    if (!suggested || !dpi) return 0;  // not from the system
     SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (g_RemoteControl) g_RemoteControl->ScaleKeypad(LOWORD(wParam));
+    if (g_RemoteControl) g_RemoteControl->ScaleKeypad(dpi);
     return 0;
 }
 
