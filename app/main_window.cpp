@@ -15,6 +15,7 @@ RemoteControl *CreateRemoteControl(HWND window, const CREATESTRUCTA *creation)
     if (!remote) return NULL;
     remote->keypad_font = NULL;
     for (unsigned char &byte : remote->device_address) byte = 0;
+    for (HWND &control : remote->keypad_controls) control = NULL;
     remote->LoadDeviceAddress();
     remote->BuildKeypad(window, creation);
     return remote;
@@ -32,6 +33,8 @@ namespace {
 // Private messages that the main window consumes without any action.
 const UINT WM_REMOTE_RESERVED_1 = 0x8004;
 const UINT WM_REMOTE_RESERVED_2 = 0x8005;
+// Asks for the window's size at a new dpi (Windows 10 1703 on); not in the Windows 7 headers.
+const UINT WM_GETDPISCALEDSIZE_MESSAGE = 0x02E4;
 
 LRESULT OnCreate(HWND window, LPARAM lParam)
 {
@@ -50,6 +53,19 @@ LRESULT OnDestroy(HWND window)
         g_RemoteControl = NULL;
     }
     PostQuitMessage(0);
+    return 0;
+}
+
+// The window is now on a monitor of another scale: it takes the rectangle that the system
+// suggests, and the keypad follows with the new dpi.
+LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    const RECT *suggested = (const RECT *)lParam;
+    UINT dpi = LOWORD(wParam);
+    if (!suggested || !dpi) return 0;  // not from the system
+    SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (g_RemoteControl) g_RemoteControl->ScaleKeypad(dpi);
     return 0;
 }
 
@@ -93,6 +109,10 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TXN_DONE:
         ReleaseTransactionResult((TransactionResult *)lParam);
         return 0;
+    case WM_DPICHANGED:
+        return OnDpiChanged(window, wParam, lParam);
+    case WM_GETDPISCALEDSIZE_MESSAGE:
+        return FALSE;  // the plain proportional size, not the dialog manager's size of the template
     case WM_REMOTE_RESERVED_1:
     case WM_REMOTE_RESERVED_2:
         return 0;

@@ -4,12 +4,16 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "app/keypad.h"
+
 struct RemoteControl {
     HFONT keypad_font;                 // null until the keypad is built, or if creating it failed
     unsigned char device_address[4];   // in the order typed: a.b.c.d is a, b, c, d
+    HWND keypad_controls[KEYPAD_CONTROL_COUNT];  // by table row; null where creation failed
 
     // Keypad (keypad.cpp)
     int BuildKeypad(HWND window, const CREATESTRUCTA *creation);
+    void ScaleKeypad(UINT dpi);  // every control's rectangle and the font, for another dpi
     // Key commands (key_commands.cpp)
     bool CheckAddress(HWND window);
     bool SendKey(HWND window, const char *bytes, int length);

@@ -1,5 +1,6 @@
 #include "app/remote_control.h"
 #include "address/address.h"
+#include "app/display_scale.h"
 
 #include <limits.h>
 
@@ -99,11 +100,14 @@ void RemoteControl::LoadWindowPlacement(HWND window)
         // minimised, a monitor since removed) would put the window out of reach: it then keeps
         // the template's position.
         UINT flags = popout ? 0 : SWP_NOSIZE;
-        if (!CaptionOnScreen(window, left, top, popout ? POPOUT_WIDTH : WindowWidth(window)))
-            flags |= SWP_NOMOVE;
+        // The sizes are for 96 dpi; the position stays in screen pixels, as saved.
+        UINT dpi = WindowDpi(window);
+        int width = popout ? ScaleForDpi(POPOUT_WIDTH, dpi) : WindowWidth(window);
+        if (!CaptionOnScreen(window, left, top, width)) flags |= SWP_NOMOVE;
         if (flags != (SWP_NOSIZE | SWP_NOMOVE))
-            SetWindowPos(window, HWND_TOP, left, top, popout ? POPOUT_WIDTH : TEMPLATE_WIDTH,
-                         WINDOW_HEIGHT, flags);
+            SetWindowPos(window, HWND_TOP, left, top,
+                         ScaleForDpi(popout ? POPOUT_WIDTH : TEMPLATE_WIDTH, dpi),
+                         ScaleForDpi(WINDOW_HEIGHT, dpi), flags);
     }
     RegCloseKey(key);
 }

@@ -298,6 +298,20 @@ def check_manifest(resources):
     dependencies = [e.tag for e in root.iter() if e.tag.endswith('dependency')]
     check("manifest declares no dependency", not dependencies,
           repr(dependencies))
+    # Aware of the display scale: per monitor (version 2 where there is
+    # one), system-wide before Windows 8.1. A setting in the wrong namespace
+    # is silently ignored, and the system then stretches a blurred bitmap.
+    settings = '%sapplication/%swindowsSettings/' % (ASM_V3, ASM_V3)
+    for name, namespace, want in (
+            ('dpiAware', 'http://schemas.microsoft.com/SMI/2005/WindowsSettings',
+             'true/pm'),
+            ('dpiAwareness',
+             'http://schemas.microsoft.com/SMI/2016/WindowsSettings',
+             'PerMonitorV2, PerMonitor')):
+        found = root.findall('%s{%s}%s' % (settings, namespace, name))
+        check('manifest %s "%s"' % (name, want),
+              [(e.text or '').strip() for e in found] == [want],
+              repr([e.text for e in found]))
 
 
 # ---------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 # Sourced by scripts that run Windows programs: gives them a Wine prefix of their own,
 # one persistent wineserver and an Xvfb display, and stops all of it on exit.
 # Usage: source tools/wine-session.sh PREFIX_DIR
+# HALCYRA_SCREEN sets the Xvfb screen (default 1024x768x24).
 _ws_prefix=$1
 mkdir -p "$_ws_prefix"
 export WINEPREFIX=$(cd "$_ws_prefix" && pwd)
@@ -12,7 +13,7 @@ _ws_xvfb_pid=
 if [ -z "${DISPLAY:-}" ] || [ "${HALCYRA_OWN_DISPLAY:-1}" = 1 ]; then
     for n in $(seq 90 199); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${HALCYRA_SCREEN:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
         _ws_xvfb_pid=$!
         for _ in $(seq 1 100); do
             [ -e "/tmp/.X11-unix/X$n" ] && break

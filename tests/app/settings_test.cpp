@@ -150,7 +150,7 @@ struct Settings : ::testing::Test {
     RECT Placed()
     {
         HWND w = MakeWindow(30, 40, 210, 330);
-        RemoteControl remote = {NULL, {0, 0, 0, 0}};
+        RemoteControl remote = {NULL, {0, 0, 0, 0}, {}};
         remote.LoadWindowPlacement(w);
         return RectOf(w);
     }
@@ -169,7 +169,7 @@ TEST_F(Settings, SavingWritesTheRectangleAndTheAddressText)
 {
     HWND w = MakeWindow(123, 77, 210, 333);
     RECT r = RectOf(w);
-    RemoteControl remote = {NULL, {0, 0, 0, 0}};
+    RemoteControl remote = {NULL, {0, 0, 0, 0}, {}};
     remote.SaveWindowRect(w);
     remote.SaveDeviceAddress();
 
@@ -189,10 +189,10 @@ TEST_F(Settings, SavingWritesTheRectangleAndTheAddressText)
     EXPECT_EQ(Get(POPOUT).status, ERROR_FILE_NOT_FOUND);
 
     // The longest text, and a save that replaces an earlier one.
-    RemoteControl other = {NULL, {255, 255, 255, 255}};
+    RemoteControl other = {NULL, {255, 255, 255, 255}, {}};
     other.SaveDeviceAddress();
     EXPECT_EQ(Get(ADDRESS).data, std::string("255.255.255.255") + '\0');
-    RemoteControl third = {NULL, {10, 20, 30, 40}};
+    RemoteControl third = {NULL, {10, 20, 30, 40}, {}};
     third.SaveDeviceAddress();
     EXPECT_EQ(Get(ADDRESS).data, std::string("10.20.30.40") + '\0');
 
@@ -205,7 +205,7 @@ TEST_F(Settings, SavingKeepsAPopoutValueItNeverWrites)
 {
     PutDword(POPOUT, 1);
     HWND w = MakeWindow(140, 60, 210, 333);
-    RemoteControl remote = {NULL, {0, 0, 0, 0}};
+    RemoteControl remote = {NULL, {0, 0, 0, 0}, {}};
     remote.SaveWindowRect(w);
     ExpectDword(POPOUT, 1);
     RECT r = Placed();
@@ -218,7 +218,7 @@ TEST_F(Settings, AWindowWhoseRectangleCannotBeReadSavesNothing)
                                 NULL, NULL, g_Instance, NULL);
     ASSERT_TRUE(gone != NULL);
     DestroyWindow(gone);
-    RemoteControl remote = {NULL, {0, 0, 0, 0}};
+    RemoteControl remote = {NULL, {0, 0, 0, 0}, {}};
     remote.SaveWindowRect(gone);
     EXPECT_FALSE(KeyExists());
 
@@ -236,7 +236,7 @@ TEST_F(Settings, AMinimisedWindowIsSavedAsItsRectangleReads)
     ShowWindow(w, SW_SHOWMINNOACTIVE);
     ASSERT_TRUE(IsIconic(w));
     RECT r = RectOf(w);
-    RemoteControl remote = {NULL, {0, 0, 0, 0}};
+    RemoteControl remote = {NULL, {0, 0, 0, 0}, {}};
     remote.SaveWindowRect(w);
     ExpectDword(LEFT, r.left);
     ExpectDword(RIGHT, r.right);

@@ -3,10 +3,16 @@
 //
 //   e2e_driver wait-window SECONDS      main window visible with its 39 controls; prints "hwnd pid"
 //   e2e_driver wait-gone SECONDS        no main window any more
-//   e2e_driver check-layout [ADDRESS] [--popout]
+//   e2e_driver check-layout [ADDRESS] [--popout] [--dpi N]
 //                                       caption, client size and all 39 controls (class, id, rectangle,
 //                                       style, text, font); ADDRESS is the address field's text; the
-//                                       client is that of the template, or with --popout holds the keypad
+//                                       client is that of the template, or with --popout holds the keypad;
+//                                       with --dpi rectangles and font are those of N dpi (within a pixel)
+//                                       and the whole keypad lies inside the client area
+//   e2e_driver dpi-change NEW OLD       sends WM_DPICHANGED for NEW dpi, with the window's rectangle
+//                                       scaled by NEW/OLD as the suggestion, from inside the program;
+//                                       checks that the window took it, that the controls follow at NEW
+//                                       and that the previous font is deleted
 //   e2e_driver dump                     one line per control, as seen
 //   e2e_driver rect                     "left top right bottom width height clientW clientH"
 //   e2e_driver set-text ID TEXT         WM_SETTEXT to the control with that id
@@ -48,7 +54,9 @@ const char PROBE_MESSAGE_NAME[] = "HalcyraE2EFontProbe";
 
 // WH_GETMESSAGE hook in the remote's UI thread. On the probe message (wParam = the driver's reply
 // window) it reports, for each child of the main window in order, "id height weight italic
-// charset stock face font" and sends the lines back with WM_COPYDATA.
+// charset stock face font" and sends the lines back with WM_COPYDATA. A nonzero lParam
+// (new dpi, old dpi) first sends the window WM_DPICHANGED with its rectangle scaled by new/old,
+// and adds the line "old-font TYPE": what GetObjectType says of the first control's font before.
 extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessageHook(int code, WPARAM wParam, LPARAM lParam)
 {
     static UINT probe_message = RegisterWindowMessageA(PROBE_MESSAGE_NAME);
@@ -57,6 +65,16 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessageHook(int code, 
         HWND reply = (HWND)msg->wParam;
         HWND main_window = msg->hwnd;
         std::string report;
+        HFONT old_font = NULL;
+        if (msg->lParam) {
+            int new_dpi = LOWORD(msg->lParam), old_dpi = HIWORD(msg->lParam);
+            old_font = (HFONT)SendMessageA(GetWindow(main_window, GW_CHILD), WM_GETFONT, 0, 0);
+            RECT r;
+            GetWindowRect(main_window, &r);
+            r.right = r.left + MulDiv(r.right - r.left, new_dpi, old_dpi);
+            r.bottom = r.top + MulDiv(r.bottom - r.top, new_dpi, old_dpi);
+            SendMessageA(main_window, WM_DPICHANGED, MAKEWPARAM(new_dpi, new_dpi), (LPARAM)&r);
+        }
         HFONT stock[3] = {(HFONT)GetStockObject(SYSTEM_FONT), (HFONT)GetStockObject(DEFAULT_GUI_FONT),
                           (HFONT)GetStockObject(ANSI_VAR_FONT)};
         for (HWND child = GetWindow(main_window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -68,6 +86,11 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessageHook(int code, 
             wsprintfA(line, "%d %ld %ld %d %d %d %d %s\n", GetDlgCtrlID(child), got ? lf.lfHeight : 0,
                       got ? lf.lfWeight : 0, got ? lf.lfItalic : 0, got ? lf.lfCharSet : 0, is_stock,
                       (int)(INT_PTR)font, got ? lf.lfFaceName : "-");
+            report += line;
+        }
+        if (old_font) {
+            char line[40];
+            wsprintfA(line, "old-font %lu\n", GetObjectType(old_font));
             report += line;
         }
         COPYDATASTRUCT data = {0x48414c43, (DWORD)report.size() + 1, (void *)report.c_str()};
@@ -278,7 +301,7 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 // Asks the probe hook inside the remote's UI thread for the controls' fonts.
-bool ProbeFonts(HWND main_window, std::vector<std::string> *lines)
+bool ProbeFonts(HWND main_window, std::vector<std::string> *lines, LPARAM request = 0)
 {
     char own[MAX_PATH] = {0};
     DWORD length = GetModuleFileNameA(NULL, own, MAX_PATH);
@@ -299,7 +322,8 @@ bool ProbeFonts(HWND main_window, std::vector<std::string> *lines)
     DWORD thread = GetWindowThreadProcessId(main_window, NULL);
     HHOOK hook = hook_proc && reply ? SetWindowsHookExA(WH_GETMESSAGE, hook_proc, probe, thread) : NULL;
     if (hook) {
-        PostMessageA(main_window, RegisterWindowMessageA(PROBE_MESSAGE_NAME), (WPARAM)reply, 0);
+        g_ProbeAnswered = false;
+        PostMessageA(main_window, RegisterWindowMessageA(PROBE_MESSAGE_NAME), (WPARAM)reply, request);
         DWORD start = GetTickCount();
         while (!g_ProbeAnswered && GetTickCount() - start < SEND_TIMEOUT_MS) {
             MsgWaitForMultipleObjects(0, NULL, FALSE, 100, QS_ALLINPUT);
@@ -338,7 +362,11 @@ DWORD SystemStyleMask(const ExpectedControl &expected)
     return std::strcmp(expected.window_class, "Edit") == 0 ? ~(DWORD)WS_BORDER : 0xFFFFFFFF;
 }
 
-int CheckLayout(HWND main_window, const char *address, bool popout)
+int Scaled(int value, int dpi) { return MulDiv(value, dpi, 96); }
+
+bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_request = 0);
+
+int CheckLayout(HWND main_window, const char *address, bool popout, int dpi)
 {
     std::string caption;
     if (!ReadText(main_window, &caption)) Fail("caption: no answer to WM_GETTEXT");
@@ -354,20 +382,41 @@ int CheckLayout(HWND main_window, const char *address, bool popout)
     SIZE from_template = {0, 0};
     if (popout) {
         // The saved wide size: the whole layout (x 0..180, y 6..504) fits.
-        if (client.right < 180 || client.bottom < 504)
-            Fail("client size %ldx%ld does not hold the whole keypad (180x504)", client.right, client.bottom);
+        if (client.right < Scaled(180, dpi) || client.bottom < Scaled(504, dpi))
+            Fail("client size %ldx%ld does not hold the whole keypad (180x504 at 96 dpi)", client.right,
+                 client.bottom);
     } else if (!TemplateClientSize(&from_template)) {
         Fail("cannot make a window from the same template");
     } else if (client.right != from_template.cx || client.bottom != from_template.cy) {
         Fail("client size %ldx%ld, a window of the template here is %ldx%ld", client.right, client.bottom,
              from_template.cx, from_template.cy);
     }
+    if (dpi != 96)  // scaled, the whole keypad fits the template's client area too
+        for (HWND child : Children(main_window)) {
+            RECT r = ClientRectOf(child, main_window);
+            if (r.left < 0 || r.top < 0 || r.right > client.right || r.bottom > client.bottom)
+                Fail("id %d at %ld,%ld..%ld,%ld lies outside the client area %ldx%ld", GetDlgCtrlID(child), r.left,
+                     r.top, r.right, r.bottom, client.right, client.bottom);
+        }
+    if (!CheckControls(main_window, address, dpi)) return 1;
+    std::printf("layout ok: caption, %ldx%ld client, 39 controls with the keypad font\n", client.right, client.bottom);
+    return 0;
+}
 
+// Class, id, rectangle (that of the dpi, within a pixel when scaled), style, text and font of the
+// 39 controls. The probe request, if any, is carried out inside the program before the fonts are read.
+bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_request)
+{
     std::vector<HWND> children = Children(main_window);
     if (children.size() != 39) Fail("%u child windows, expected 39", (unsigned)children.size());
 
     std::vector<std::string> fonts;
-    bool have_fonts = ProbeFonts(main_window, &fonts);
+    bool have_fonts = ProbeFonts(main_window, &fonts, probe_request);
+    if (have_fonts && probe_request) {  // the last line tells of the font before the change
+        if (fonts.empty() || fonts.back() != "old-font 0")
+            Fail("the font from before the change is still an object: \"%s\"", fonts.empty() ? "" : fonts.back().c_str());
+        if (!fonts.empty()) fonts.pop_back();
+    }
     if (have_fonts && fonts.size() != children.size())
         Fail("font probe reported %u controls, expected %u", (unsigned)fonts.size(), (unsigned)children.size());
     std::string first_font;
@@ -382,9 +431,13 @@ int CheckLayout(HWND main_window, const char *address, bool popout)
         int id = GetDlgCtrlID(child);
         if (id != want.id) Fail("row %d: id %d, expected %d", row, id, want.id);
         RECT r = ClientRectOf(child, main_window);
-        if (r.left != want.x || r.top != want.y || r.right - r.left != want.width || r.bottom - r.top != want.height)
+        const int slack = dpi == 96 ? 0 : 1;
+        if (labs(r.left - Scaled(want.x, dpi)) > slack || labs(r.top - Scaled(want.y, dpi)) > slack ||
+            labs(r.right - r.left - Scaled(want.width, dpi)) > slack ||
+            labs(r.bottom - r.top - Scaled(want.height, dpi)) > slack)
             Fail("row %d (id %d): rect %ld,%ld %ldx%ld, expected %d,%d %dx%d", row, id, r.left, r.top,
-                 r.right - r.left, r.bottom - r.top, want.x, want.y, want.width, want.height);
+                 r.right - r.left, r.bottom - r.top, Scaled(want.x, dpi), Scaled(want.y, dpi),
+                 Scaled(want.width, dpi), Scaled(want.height, dpi));
         DWORD style = (DWORD)GetWindowLongA(child, GWL_STYLE);
         DWORD mask = SystemStyleMask(want);
         if ((style & mask) != (want.style & mask))
@@ -415,12 +468,30 @@ int CheckLayout(HWND main_window, const char *address, bool popout)
         if (i == 0) first_font = handle_text;
         if (handle == 0 || stock) Fail("row %d (id %d): font %d is not the keypad font", row, id, handle);
         else if (handle_text != first_font) Fail("row %d (id %d): another font handle than row 1", row, id);
-        if (height != 12 || weight != FW_BOLD || italic || charset != ANSI_CHARSET || std::strcmp(face, "Arial") != 0)
-            Fail("row %d (id %d): font height %ld weight %ld italic %d charset %d face %s, expected bold Arial 12",
-                 row, id, height, weight, italic, charset, face);
+        if (height != Scaled(12, dpi) || weight != FW_BOLD || italic || charset != ANSI_CHARSET ||
+            std::strcmp(face, "Arial") != 0)
+            Fail("row %d (id %d): font height %ld weight %ld italic %d charset %d face %s, expected bold Arial %d",
+                 row, id, height, weight, italic, charset, face, Scaled(12, dpi));
     }
+    return g_Failures == 0;
+}
+
+// WM_DPICHANGED from OLD to NEW dpi: the window takes the suggested rectangle, the controls follow and
+// the old font is deleted (Wine's GetGuiResources counts nothing, so the font itself is asked).
+int DpiChange(HWND main_window, int new_dpi, int old_dpi)
+{
+    RECT before, after;
+    GetWindowRect(main_window, &before);
+    CheckControls(main_window, NULL, new_dpi, MAKELPARAM(new_dpi, old_dpi));
+    GetWindowRect(main_window, &after);
+    if (after.left != before.left || after.top != before.top ||
+        after.right - after.left != MulDiv(before.right - before.left, new_dpi, old_dpi) ||
+        after.bottom - after.top != MulDiv(before.bottom - before.top, new_dpi, old_dpi))
+        Fail("window %ld,%ld %ldx%ld did not take the suggested rectangle", after.left, after.top,
+             after.right - after.left, after.bottom - after.top);
     if (g_Failures) return 1;
-    std::printf("layout ok: caption, %ldx%ld client, 39 controls with the keypad font\n", client.right, client.bottom);
+    std::printf("dpi %d ok: window %ldx%ld, 39 controls and their font follow, the old font is deleted\n", new_dpi,
+                after.right - after.left, after.bottom - after.top);
     return 0;
 }
 
@@ -529,7 +600,8 @@ bool WaitFor(bool want_present, double seconds)
 
 int Usage()
 {
-    std::printf("usage: e2e_driver wait-window S | wait-gone S | check-layout [ADDRESS] [--popout] | dump | rect |\n"
+    std::printf("usage: e2e_driver wait-window S | wait-gone S | check-layout [ADDRESS] [--popout] [--dpi N] |\n"
+                "  dpi-change NEW OLD | dump | rect |\n"
                 "  set-text ID TEXT | get-text ID | command WPARAM | post-command WPARAM |\n"
                 "  send-message MSG WPARAM LPARAM | expect-message-box TEXT CAPTION S | no-message-box |\n"
                 "  focus | wait-focus ID INDEX S | center ID | close\n");
@@ -565,10 +637,18 @@ int main(int argc, char **argv)
     if (!main_window) return 1;
 
     if (command == "check-layout") {
-        bool popout = argc > 2 && std::strcmp(argv[argc - 1], "--popout") == 0;
-        int rest = argc - 2 - (popout ? 1 : 0);
-        return CheckLayout(main_window, rest > 0 ? argv[2] : NULL, popout);
+        const char *address = NULL;
+        bool popout = false;
+        int dpi = 96;
+        for (int i = 2; i < argc; ++i) {
+            if (std::strcmp(argv[i], "--popout") == 0) popout = true;
+            else if (std::strcmp(argv[i], "--dpi") == 0 && i + 1 < argc) dpi = std::atoi(argv[++i]);
+            else address = argv[i];
+        }
+        return CheckLayout(main_window, address, popout, dpi);
     }
+    if (command == "dpi-change" && argc == 4 && ParseNumber(argv[2], &a) && ParseNumber(argv[3], &b) && a && b)
+        return DpiChange(main_window, (int)a, (int)b);
     if (command == "dump") return Dump(main_window);
     if (command == "rect") {
         RECT r, client;

@@ -402,20 +402,56 @@ else
     fail "popout start" "no main window within 30 s"
 fi
 
+# Saves a position and the popout flag, runs the program and checks its window's place and size.
+expect_placement() {  # NAME LEFT TOP POPOUT "LEFT TOP WIDTH HEIGHT"
+    local l t w h
+    reg_set_dword "Remote Window Left" "$2"
+    reg_set_dword "Remote Window Top" "$3"
+    reg_set_dword "Popout Window Visible" "$4"
+    if ! start_program; then
+        fail "$1" "no main window within 30 s"
+        return
+    fi
+    read -r l t _ _ w h _ <<<"$(drv rect)"
+    [ "$l $t $w $h" = "$5" ] && pass "$1" || fail "$1" "at $l,$t ${w}x$h"
+    drv close >/dev/null
+    expect_exit_zero "$1: exits with code 0"
+}
+
 # --- run 4: popout flag zero: moved, template size kept -----------------------------------------
 read -r _ _ _ _ template_w template_h _ <<<"$template_rect"
-reg_set_dword "Remote Window Left" 210
-reg_set_dword "Remote Window Top" 130
-reg_set_dword "Popout Window Visible" 0
+expect_placement "popout flag 0: window moved to 210,130, size kept (${template_w}x$template_h)" 210 130 0 \
+    "210 130 $template_w $template_h"
+
+# --- display scale: a prefix of its own at 144 dpi ---------------------------------------------------
+# Wine takes the dpi from "LogPixels" in the user's desktop settings and the current hardware
+# profile's fonts. The window is then about 800 pixels high, so this display is larger.
+wine_session_stop
+HALCYRA_SCREEN=1280x1024x24 source "$root/tools/wine-session.sh" "$build/e2e-prefix-144"
+trap cleanup EXIT
+for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 </dev/null
+done
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null  # caption buttons
+wine "$driver" wait-gone 0 >/dev/null 2>&1 </dev/null
+reg_delete_key
 if start_program; then
-    read -r l t _ _ w h _ <<<"$(drv rect)"
-    [ "$l $t $w $h" = "210 130 $template_w $template_h" ] && pass "popout flag 0: window moved to 210,130, size kept" ||
-        fail "popout flag 0: window moved to 210,130, size kept" "at $l,$t ${w}x$h, template ${template_w}x$template_h"
+    out=$(drv check-layout 0.0.0.0 --dpi 144) && pass "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" ||
+        fail "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" "$(echo "$out" | head -8)"
+    read -r left top right bottom _ <<<"$(drv rect)"
+    xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
+        "$work/screenshot-144dpi.png" && echo "screenshot at 144 dpi: $work/screenshot-144dpi.png"
+    out=$(drv dpi-change 120 144) && out=$(drv dpi-change 96 120) &&
+        pass "WM_DPICHANGED to 120, then 96 dpi: window, rectangles and font follow; old fonts deleted" ||
+        fail "WM_DPICHANGED to 120, then 96 dpi: window, rectangles and font follow; old fonts deleted" "$(echo "$out" | head -8)"
     drv close >/dev/null
-    expect_exit_zero "flag-0 run exits with code 0"
+    expect_exit_zero "the 144-dpi run exits with code 0"
 else
-    fail "flag-0 start" "no main window within 30 s"
+    fail "start at 144 dpi" "no main window within 30 s"
 fi
+# The saved position stays in screen pixels; the wide window's size is scaled.
+expect_placement "144 dpi, popout flag 1: window at 200,120 and 399 x 818" 200 120 1 "200 120 399 818"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
