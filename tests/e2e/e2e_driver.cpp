@@ -23,6 +23,11 @@
 //   e2e_driver center ID                screen coordinates "x y" of the control's centre (the
 //                                       push button, not the group box, for 1048)
 //   e2e_driver close                    posts WM_CLOSE and waits (10 s) until the window is gone
+//   e2e_driver red ID                   of the control's pixels on the screen, how many are red:
+//                                       "RED TOTAL"
+//   e2e_driver wait-red ID yes|no SECONDS   waits until more than half (yes) or none (no) of the
+//                                       control's pixels are red; prints "RED TOTAL"
+//   e2e_driver pushed                   ids of the buttons that look pressed now, or "none"
 // Numbers may be decimal or 0x hexadecimal. Exit code 0 on success, 1 on a failed check,
 // 2 on a usage error.
 //
@@ -514,6 +519,42 @@ int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_c
     return 0;
 }
 
+// Counts the strongly red pixels of the control as the screen shows it.
+bool CountRedPixels(HWND control, int *red, int *total)
+{
+    RECT r;
+    if (!GetWindowRect(control, &r)) return false;
+    int width = r.right - r.left, height = r.bottom - r.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = NULL;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    bool copied = false;
+    if (memory && bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        copied = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != 0;
+        SelectObject(memory, old);
+    }
+    *red = 0;
+    *total = width * height;
+    for (int i = 0; copied && i < *total; ++i) {
+        DWORD pixel = ((const DWORD *)bits)[i];
+        int blue = pixel & 0xFF, green = (pixel >> 8) & 0xFF, red_part = (pixel >> 16) & 0xFF;
+        if (red_part >= 160 && green < 80 && blue < 80) ++*red;
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return copied;
+}
+
 bool WaitFor(bool want_present, double seconds)
 {
     DWORD limit = (DWORD)(seconds * 1000);
@@ -532,7 +573,7 @@ int Usage()
     std::printf("usage: e2e_driver wait-window S | wait-gone S | check-layout [ADDRESS] [--popout] | dump | rect |\n"
                 "  set-text ID TEXT | get-text ID | command WPARAM | post-command WPARAM |\n"
                 "  send-message MSG WPARAM LPARAM | expect-message-box TEXT CAPTION S | no-message-box |\n"
-                "  focus | wait-focus ID INDEX S | center ID | close\n");
+                "  focus | wait-focus ID INDEX S | center ID | close | red ID | wait-red ID yes|no S | pushed\n");
     return 2;
 }
 
@@ -655,6 +696,42 @@ int main(int argc, char **argv)
         RECT r;
         GetWindowRect(control, &r);
         std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        return 0;
+    }
+    if ((command == "red" && argc == 3 && ParseNumber(argv[2], &a)) ||
+        (command == "wait-red" && argc == 5 && ParseNumber(argv[2], &a))) {
+        HWND control = ControlById(main_window, (int)a);
+        if (!control) {
+            Fail("no control with id %lu", a);
+            return 1;
+        }
+        bool want_red = command == "wait-red" && std::strcmp(argv[3], "yes") == 0;
+        DWORD limit = command == "red" ? 0 : (DWORD)(std::atof(argv[4]) * 1000);
+        DWORD start = GetTickCount();
+        int red = 0, total = 0;
+        bool matched = false;
+        for (;;) {
+            if (!CountRedPixels(control, &red, &total)) {
+                Fail("cannot read the screen");
+                return 1;
+            }
+            matched = want_red ? red * 2 > total : red == 0;
+            if (command == "red" || matched || GetTickCount() - start >= limit) break;
+            Sleep(50);
+        }
+        std::printf("%d %d\n", red, total);
+        return command == "red" || matched ? 0 : 1;
+    }
+    if (command == "pushed") {
+        std::string ids;
+        for (HWND child : Children(main_window)) {
+            DWORD_PTR state = 0;
+            if (ClassOf(child) == "Button" &&
+                SendMessageTimeoutA(child, BM_GETSTATE, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &state) &&
+                (state & BST_PUSHED))
+                ids += (ids.empty() ? "" : " ") + std::to_string(GetDlgCtrlID(child));
+        }
+        std::printf("%s\n", ids.empty() ? "none" : ids.c_str());
         return 0;
     }
     if (command == "close") {
