@@ -168,7 +168,7 @@ void ShowKeyList(HWND window)
 {
     char list[KEY_LIST_MAX] = {0};
     int used = 0;
-    Append(list, &used, "Outside the two text fields:\n\n");
+    Append(list, &used, "Each key acts as a click on its button while the focus is not in a text field.\n\n");
     for (const KeypadControl &control : KEYPAD_CONTROLS) {
         if (control.kind != KEYPAD_BUTTON) continue;
         int line_start = used;
@@ -195,6 +195,6 @@ void ShowKeyList(HWND window)
             Append(list, &used, "\n");
         }
     }
-    Append(list, &used, "\nMedia keys work everywhere in the window.");
+    Append(list, &used, "\nMedia and browser keys act in the text fields too.");
     MessageBoxA(window, list, "Keyboard keys", MB_OK | MB_ICONINFORMATION);
 }

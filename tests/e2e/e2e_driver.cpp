@@ -27,6 +27,8 @@
 //                                       "RED TOTAL"
 //   e2e_driver wait-red ID yes|no SECONDS   waits until more than half (yes) or none (no) of the
 //                                       control's pixels are red; prints "RED TOTAL"
+//   e2e_driver read-box SECONDS         finds the box owned by the main window, prints its caption
+//                                       and its text lines, and presses its OK button
 //   e2e_driver pushed                   ids of the buttons that look pressed now, or "none"
 // Numbers may be decimal or 0x hexadecimal. Exit code 0 on success, 1 on a failed check,
 // 2 on a usage error.
@@ -470,7 +472,15 @@ HWND FindOwnedBox(HWND main_window)
     return search.found;
 }
 
-int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_caption, double seconds)
+struct OwnedBox {
+    HWND box;
+    std::string caption, message;
+    int buttons, icons;
+    HWND ok;
+};
+
+// Waits for the box owned by the main window and reads it.
+bool ReadOwnedBox(HWND main_window, double seconds, OwnedBox *found)
 {
     DWORD limit = (DWORD)(seconds * 1000);
     DWORD start = GetTickCount();
@@ -478,16 +488,12 @@ int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_c
     while (!(box = FindOwnedBox(main_window)) && GetTickCount() - start < limit) Sleep(50);
     if (!box) {
         Fail("no message box owned by the main window within %.1f s", seconds);
-        return 1;
+        return false;
     }
-    std::string caption;
-    ReadText(box, &caption);
+    *found = OwnedBox{box, "", "", 0, 0, NULL};
+    ReadText(box, &found->caption);
     if (ClassOf(box) != "#32770") Fail("box class %s, expected #32770", ClassOf(box).c_str());
-    if (caption != want_caption) Fail("box caption \"%s\", expected \"%s\"", caption.c_str(), want_caption);
     if (IsWindowEnabled(main_window)) Fail("main window is enabled while the box is open: not modal");
-    std::string message;
-    int buttons = 0, icons = 0;
-    HWND ok = NULL;
     for (HWND child : Children(box)) {
         if (!IsWindowVisible(child)) continue;
         std::string text;
@@ -495,27 +501,42 @@ int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_c
         std::string name = ClassOf(child);
         LONG style = GetWindowLongA(child, GWL_STYLE);
         if (name == "Button") {
-            ++buttons;
-            if (GetDlgCtrlID(child) == IDOK && text == "OK") ok = child;
+            ++found->buttons;
+            if (GetDlgCtrlID(child) == IDOK && text == "OK") found->ok = child;
         } else if (name == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
             // Wine keeps an empty icon control in every box; only one holding an icon counts.
             DWORD_PTR icon = 0;
             SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &icon);
-            if (icon) ++icons;
+            if (icon) ++found->icons;
         } else if (name == "Static" && !text.empty()) {
-            message = text;
+            found->message = text;
         }
     }
-    if (message != want_text) Fail("box text \"%s\", expected \"%s\"", message.c_str(), want_text);
-    if (buttons != 1 || !ok) Fail("box has %d visible buttons; expected only OK", buttons);
-    if (icons) Fail("box shows an icon; expected none (MB_OK)");
-    // Press OK and wait until the box is gone and the main window takes input again.
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)ok);
-    start = GetTickCount();
-    while ((IsWindow(box) || !IsWindowEnabled(main_window)) && GetTickCount() - start < SEND_TIMEOUT_MS) Sleep(50);
-    if (IsWindow(box)) Fail("the box did not close after OK");
+    return true;
+}
+
+// Presses OK and waits until the box is gone and the main window takes input again.
+void PressOk(HWND main_window, const OwnedBox &box)
+{
+    PostMessageA(box.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)box.ok);
+    DWORD start = GetTickCount();
+    while ((IsWindow(box.box) || !IsWindowEnabled(main_window)) && GetTickCount() - start < SEND_TIMEOUT_MS)
+        Sleep(50);
+    if (IsWindow(box.box)) Fail("the box did not close after OK");
+}
+
+int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_caption, double seconds)
+{
+    OwnedBox box;
+    if (!ReadOwnedBox(main_window, seconds, &box)) return 1;
+    if (box.caption != want_caption)
+        Fail("box caption \"%s\", expected \"%s\"", box.caption.c_str(), want_caption);
+    if (box.message != want_text) Fail("box text \"%s\", expected \"%s\"", box.message.c_str(), want_text);
+    if (box.buttons != 1 || !box.ok) Fail("box has %d visible buttons; expected only OK", box.buttons);
+    if (box.icons) Fail("box shows an icon; expected none (MB_OK)");
+    PressOk(main_window, box);
     if (g_Failures) return 1;
-    std::printf("message box \"%s\" / \"%s\" shown and closed\n", message.c_str(), caption.c_str());
+    std::printf("message box \"%s\" / \"%s\" shown and closed\n", box.message.c_str(), box.caption.c_str());
     return 0;
 }
 
@@ -573,7 +594,8 @@ int Usage()
     std::printf("usage: e2e_driver wait-window S | wait-gone S | check-layout [ADDRESS] [--popout] | dump | rect |\n"
                 "  set-text ID TEXT | get-text ID | command WPARAM | post-command WPARAM |\n"
                 "  send-message MSG WPARAM LPARAM | expect-message-box TEXT CAPTION S | no-message-box |\n"
-                "  focus | wait-focus ID INDEX S | center ID | close | red ID | wait-red ID yes|no S | pushed\n");
+                "  focus | wait-focus ID INDEX S | center ID | close | red ID | wait-red ID yes|no S | pushed |\n"
+                "  read-box S\n");
     return 2;
 }
 
@@ -652,6 +674,14 @@ int main(int argc, char **argv)
         return g_Failures ? 1 : 0;
     }
     if (command == "expect-message-box" && argc == 5) return ExpectMessageBox(main_window, argv[2], argv[3], std::atof(argv[4]));
+    if (command == "read-box" && argc == 3) {
+        OwnedBox box;
+        if (!ReadOwnedBox(main_window, std::atof(argv[2]), &box)) return 1;
+        std::printf("%s\n%s\n", box.caption.c_str(), box.message.c_str());
+        if (!box.ok) Fail("the box has no OK button");
+        else PressOk(main_window, box);
+        return g_Failures ? 1 : 0;
+    }
     if (command == "no-message-box") {
         HWND box = FindOwnedBox(main_window);
         if (box) {

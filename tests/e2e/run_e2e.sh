@@ -25,6 +25,8 @@ source "$root/tools/wine-session.sh" "$build/e2e-prefix"
 KEY='HKCU\Software\Quillon\Halcyra Remote'
 BOX_A=127.0.0.51
 BOX_B=127.0.0.52
+BOX_SILENT=127.0.0.110  # takes every command and never answers
+NOBODY=127.0.0.111      # nothing ever listens here: connections are refused
 exe_pid=
 box_pids=()
 passed=0
@@ -45,9 +47,9 @@ fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
 drv() { wine "$driver" "$@" 2>>"$work/wine.log" </dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 # --- stand-in boxes ------------------------------------------------------------------------------
-start_box() {  # ADDRESS NAME
+start_box() {  # ADDRESS NAME [OPTION...]
     "$box" --addr "$1" --port 8089 --log "$work/$2.log" --ready-file "$work/$2.ready" \
-        --idle-timeout 10000 >/dev/null 2>&1 &
+        --idle-timeout 10000 "${@:3}" >/dev/null 2>&1 &
     box_pids+=($!)
     for _ in $(seq 1 100); do [ -f "$work/$2.ready" ] && return 0; sleep 0.05; done
     return 1
@@ -70,10 +72,16 @@ frame() { printf '%s\r\n\0' "$1" | od -An -v -tx1 | tr -d ' \n'; }
 expect_sent() {  # NAME BOX WPARAM TEXT...
     local name=$1 where=$2 wparam=$3
     shift 3
+    expect_sent_by "$name" "$where" "drv command $wparam" "$@"
+}
+# The same for any ACTION, a command line that fails when the action itself went wrong.
+expect_sent_by() {  # NAME BOX ACTION TEXT...
+    local name=$1 where=$2 action=$3
+    shift 3
     local before want="" text out
     before=$(lines "$where")
     for text in "$@"; do want="$want${want:+ }$(frame "$text")"; done
-    if ! out=$(drv command "$wparam"); then fail "$name" "$out"; return; fi
+    if ! out=$(eval "$action"); then fail "$name" "$out"; return; fi
     wait_lines "$where" $((before + $#))
     sleep 0.1  # room for a connection too many to show up
     local got
@@ -415,6 +423,185 @@ if start_program; then
     expect_exit_zero "flag-0 run exits with code 0"
 else
     fail "flag-0 start" "no main window within 30 s"
+fi
+
+# --- run 5: keyboard and media keys, held keys, the delivery sign, the key list -----------------
+# The wide window, so that the free-text field can be clicked.
+reg_set_text "IP Address" $BOX_A
+reg_set_dword "Popout Window Visible" 1
+app_command() {  # COMMAND: WM_APPCOMMAND as a media key brings it; fails unless the result is TRUE
+    local out
+    out=$(drv send-message 0x319 0 $(($1 << 16)))
+    [ "$out" = "1" ] || { echo "result $out"; return 1; }
+}
+wait_pushed_none() { for _ in $(seq 1 100); do [ "$(drv pushed)" = "none" ] && return 0; sleep 0.05; done; return 1; }
+if ! start_program; then
+    fail "keyboard run start" "no main window within 30 s"
+else
+    # Every key after a click on a keypad button: exactly its key command, once.
+    click 1022 && wait_lines a $(($(lines a) + 1))
+    while read -r key name; do
+        expect_sent_by "key $key sends press $name" a "xdotool key $key" "press $name"
+    done <<'EOF'
+0 NUMBER0
+1 NUMBER1
+2 NUMBER2
+3 NUMBER3
+4 NUMBER4
+5 NUMBER5
+6 NUMBER6
+7 NUMBER7
+8 NUMBER8
+9 NUMBER9
+KP_0 NUMBER0
+KP_1 NUMBER1
+KP_2 NUMBER2
+KP_3 NUMBER3
+KP_4 NUMBER4
+KP_5 NUMBER5
+KP_6 NUMBER6
+KP_7 NUMBER7
+KP_8 NUMBER8
+KP_9 NUMBER9
+Up UP
+Down DOWN
+Left LEFT
+Right RIGHT
+BackSpace CANCEL
+Home MENU
+Prior PAGE_CHANNEL_UP
+Next PAGE_CHANNEL_DOWN
+plus VOLUME_UP
+minus VOLUME_DOWN
+KP_Add VOLUME_UP
+KP_Subtract VOLUME_DOWN
+o OK
+p PLAY
+u PLAYPAUSE
+s STOP
+r RECORD
+f FORWARD
+v REVERSE
+i SELECT
+g GUIDE
+m MUTE
+z ACCEPT
+EOF
+    out=$(drv focus)
+    [ "$out" = "1022 4" ] && pass "the keys leave the focus on the clicked button (arrows included)" ||
+        fail "the keys leave the focus on the clicked button (arrows included)" "focus on id/row $out"
+    wait_pushed_none && pass "no button stays pressed after its key" ||
+        fail "no button stays pressed after its key" "pressed: $(drv pushed)"
+
+    # Keys typed in either text field edit the text and send nothing.
+    before=$(lines a)
+    before_b=$(lines b)
+    typed_address="" typed_text=""
+    if click 1044 && drv wait-focus 1044 2 5 >/dev/null; then
+        xdotool key End && xdotool type --delay 20 "+-09pomz" && typed_address=$(drv get-text 1044)
+        xdotool key BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace Home Prior Up
+    fi
+    if click 1046 && drv wait-focus 1046 39 5 >/dev/null; then
+        xdotool type --delay 20 "Vol+ 5-3 pause" && xdotool key BackSpace Home Down Next Right
+        typed_text=$(drv get-text 1046)
+    fi
+    [ "$typed_address" = "$BOX_A+-09pomz" ] && [ "$(drv get-text 1044)" = "$BOX_A" ] &&
+        [ "$typed_text" = "Vol+ 5-3 paus" ] && pass "keys typed in the text fields edit them" ||
+        fail "keys typed in the text fields edit them" "address \"$typed_address\", free text \"$typed_text\""
+    expect_nothing_sent "keys typed in the text fields send nothing" "$before" "$before_b"
+    drv set-text 1046 "" >/dev/null
+
+    # Media and browser keys: the button's key command, result TRUE; others go on by default.
+    while read -r command name; do
+        expect_sent_by "WM_APPCOMMAND $command sends press $name and returns TRUE" a "app_command $command" "press $name"
+    done <<'EOF'
+10 VOLUME_UP
+9 VOLUME_DOWN
+8 MUTE
+14 PLAYPAUSE
+46 PLAY
+47 PLAYPAUSE
+13 STOP
+48 RECORD
+49 FORWARD
+11 FORWARD
+50 REVERSE
+12 REVERSE
+51 PAGE_CHANNEL_UP
+52 PAGE_CHANNEL_DOWN
+1 CANCEL
+7 MENU
+EOF
+    before=$(lines a)
+    before_b=$(lines b)
+    bad=""
+    for command in 2 3 4 5 6 15 16 17; do
+        out=$(drv send-message 0x319 0 $((command << 16)))
+        [ "$out" = "0" ] || bad="$bad $command=$out"
+    done
+    [ -z "$bad" ] && pass "other WM_APPCOMMANDs go on to default processing" ||
+        fail "other WM_APPCOMMANDs go on to default processing" "results:$bad"
+    expect_nothing_sent "other WM_APPCOMMANDs send nothing" "$before" "$before_b"
+    click 1046 && drv wait-focus 1046 39 5 >/dev/null
+    expect_sent_by "a real media key in the free-text field sends its key command" a \
+        "xdotool key XF86AudioRaiseVolume" "press VOLUME_UP"
+
+    # A key held for 20 repeats at a box that never answers: one command; a fresh press still goes.
+    if start_box $BOX_SILENT silent --mode silent; then
+        drv set-text 1044 $BOX_SILENT >/dev/null
+        click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key Tab
+        if drv wait-focus 1001 3 5 >/dev/null; then
+            for _ in $(seq 0 20); do xdotool keydown 8; done
+            xdotool keyup 8 key 7
+            for _ in $(seq 1 300); do [ "$(lines silent)" -ge 2 ] && break; sleep 0.05; done
+            sleep 0.3
+            got=$(hex_after silent 0)
+            [ "$got" = "$(frame "press NUMBER8") $(frame "press NUMBER7")" ] &&
+                pass "a held key sends one command while it is under way; a fresh press still goes" ||
+                fail "a held key sends one command while it is under way; a fresh press still goes" "box got [$got]"
+            out=$(drv red 1043)
+            [ "${out%% *}" = "0" ] && pass "a box that takes the command and answers nothing shows no sign" ||
+                fail "a box that takes the command and answers nothing shows no sign" "red pixels: $out"
+        else
+            fail "a held key sends one command" "Tab from the address field did not reach POWER"
+        fi
+    else
+        fail "a held key sends one command" "the silent box on $BOX_SILENT did not start"
+    fi
+
+    # A key that cannot be delivered: the label turns red at once, nothing else changes; a
+    # delivered key clears it.
+    drv set-text 1044 $NOBODY >/dev/null
+    focus=$(drv focus)
+    rect=$(drv rect)
+    xdotool key 5
+    if out=$(drv wait-red 1043 yes 10); then
+        detail=""
+        [ "$(drv focus)" = "$focus" ] || detail="focus moved from $focus to $(drv focus);"
+        [ "$(drv rect)" = "$rect" ] || detail="$detail window moved or resized;"
+        drv no-message-box >/dev/null || detail="$detail a box is open"
+        [ -z "$detail" ] && pass "an undelivered key turns the address label red, no box, focus kept" ||
+            fail "an undelivered key turns the address label red, no box, focus kept" "$detail"
+    else
+        fail "an undelivered key turns the address label red, no box, focus kept" "red pixels: $out"
+    fi
+    drv set-text 1044 $BOX_A >/dev/null
+    expect_sent_by "a key after the sign still goes to a box that listens" a "xdotool key 5" "press NUMBER5"
+    out=$(drv wait-red 1043 no 10) && pass "a delivered key clears the sign" ||
+        fail "a delivered key clears the sign" "red pixels: $out"
+
+    # The key list from the system menu: Alt+Space, then K.
+    xdotool key alt+space && sleep 0.3 && xdotool key k
+    list=$(drv read-box 10)
+    if [ "$(sed -n 1p <<<"$list")" = "Keyboard keys" ] && grep -qx "1: 1, Num 1" <<<"$list" &&
+        grep -qx "VOL UP: +, Num +, Volume Up" <<<"$list" && grep -qx "PAUSE: U, Play/Pause, Pause" <<<"$list" &&
+        ! grep -q "^POWER" <<<"$list"; then
+        pass "the system menu shows the key list"
+    else
+        fail "the system menu shows the key list" "$(head -5 <<<"$list" | tr '\n' '|')"
+    fi
+    drv close >/dev/null
+    expect_exit_zero "keyboard run exits with code 0"
 fi
 
 echo "$passed passed, $failed failed"
