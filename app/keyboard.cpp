@@ -196,5 +196,5 @@ void ShowKeyList(HWND window)
         }
     }
     Append(list, &used, "\nMedia and browser keys act in the text fields too.");
-    MessageBoxA(window, list, "Keyboard keys", MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(window, list, "Keyboard keys", MB_OK);
 }
