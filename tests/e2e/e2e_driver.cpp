@@ -503,7 +503,8 @@ int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_c
             message = text;
         }
     }
-    if (message != want_text && std::strcmp(want_text, "*") != 0) Fail("box text \"%s\", expected \"%s\"", message.c_str(), want_text);
+    if (message != want_text && std::strcmp(want_text, "*") != 0)
+        Fail("box text \"%s\", expected \"%s\"", message.c_str(), want_text);
     if (buttons != 1 || !ok) Fail("box has %d visible buttons; expected only OK", buttons);
     if (icons) Fail("box shows an icon; expected none (MB_OK)");
     // Press OK and wait until the box is gone and the main window takes input again.
