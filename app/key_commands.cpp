@@ -76,9 +76,13 @@ bool RemoteControl::CheckAddress(HWND window)
     return false;
 }
 
+int g_TransactionsUnderWay = 0;
+
 bool RemoteControl::SendKey(HWND window, const char *bytes, int length)
 {
-    return CommandTransaction::Start(window, device_address, DEVICE_COMMAND_PORT, bytes, length);
+    bool started = CommandTransaction::Start(window, device_address, DEVICE_COMMAND_PORT, bytes, length);
+    if (started) ++g_TransactionsUnderWay;  // each started one reports WM_TXN_DONE exactly once
+    return started;
 }
 
 bool RemoteControl::SendKeyCommands(HWND window, unsigned id)

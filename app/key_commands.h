@@ -21,3 +21,6 @@ extern const int KEY_COMMAND_TABLE_SIZE;
 // Reads the address field; on a valid single address writes its bytes and returns 1,
 // otherwise returns 0 and leaves the address as it was.
 int ReadAddressField(HWND window, unsigned char *address, int field_id);
+
+// Transactions started and not yet reported done (WM_TXN_DONE); UI thread only.
+extern int g_TransactionsUnderWay;

@@ -4,6 +4,7 @@
 
 #include "app/command_ids.h"
 #include "app/key_commands.h"
+#include "app/keyboard.h"
 #include "app/remote_control.h"
 #include "transport/command_transaction.h"
 
@@ -41,6 +42,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     RemoteControl *remote = CreateRemoteControl(window, (const CREATESTRUCTA *)lParam);
     if (!remote) return -1;  // the window never runs without its controller
     g_RemoteControl = remote;
+    AddKeyListMenuItem(window);
     return 0;
 }
 
@@ -89,6 +91,38 @@ bool RouteCommand(HWND window, WPARAM wParam)
     return false;
 }
 
+// The delivery sign: the address label turns red while the last command that ended did not
+// reach the box. The transport only reports; the window shows it, without a box or a focus change.
+const COLORREF SIGN_BACKGROUND = RGB(204, 0, 0);
+const COLORREF SIGN_TEXT = RGB(255, 255, 255);
+bool g_Undelivered = false;
+
+LRESULT SetDeliverySign(HWND window, bool undelivered)
+{
+    if (g_Undelivered != undelivered) {
+        g_Undelivered = undelivered;
+        InvalidateRect(GetDlgItem(window, IDC_ADDRESS_LABEL), NULL, TRUE);
+    }
+    return 0;
+}
+
+// Null lets the dialog manager colour the control as usual.
+HBRUSH OnCtlColorStatic(HDC dc, HWND control)
+{
+    if (!g_Undelivered || GetDlgCtrlID(control) != IDC_ADDRESS_LABEL) return NULL;
+    SetTextColor(dc, SIGN_TEXT);
+    SetBkColor(dc, SIGN_BACKGROUND);
+    SetDCBrushColor(dc, SIGN_BACKGROUND);
+    return (HBRUSH)GetStockObject(DC_BRUSH);  // a stock brush: nothing to free
+}
+
+LRESULT OnTransactionDone(LPARAM lParam)
+{
+    if (g_TransactionsUnderWay > 0) --g_TransactionsUnderWay;
+    ReleaseTransactionResult((TransactionResult *)lParam);
+    return 0;
+}
+
 }  // namespace
 
 LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -107,7 +141,24 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         if (g_RemoteControl && RouteCommand(window, wParam)) return 0;
         break;
     case WM_TXN_DONE:
-        ReleaseTransactionResult((TransactionResult *)lParam);
+        return OnTransactionDone(lParam);
+    case WM_TXN_SENT:
+        return SetDeliverySign(window, false);
+    case WM_TXN_UNDELIVERED:
+        return SetDeliverySign(window, true);
+    case WM_CTLCOLORSTATIC:
+        if (HBRUSH brush = OnCtlColorStatic((HDC)wParam, (HWND)lParam)) return (LRESULT)brush;
+        break;
+    case WM_APPCOMMAND:
+        if (g_RemoteControl && RouteAppCommand(window, lParam)) return TRUE;
+        break;
+    case WM_TIMER:
+        if (wParam != IDT_KEY_PRESSED) break;
+        ReleasePressedLook(window);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_KEY_LIST) break;
+        ShowKeyList(window);
         return 0;
     case WM_DPICHANGED:
         return OnDpiChanged(window, wParam, lParam);

@@ -1,5 +1,6 @@
 // Entry point: registers the main window's class, creates the window from its template,
-// and runs the message loop with the dialog manager's keyboard handling.
+// and runs the message loop: keypad keys first, then the dialog manager's keyboard handling.
+#include "app/keyboard.h"
 #include "app/main_window.h"
 #include "transport/command_transaction.h"
 
@@ -17,6 +18,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command)
     int status;
     while ((status = GetMessageA(&msg, NULL, 0, 0)) != 0) {
         if (status == -1) break;
+        if (TranslateKeypadKey(window, &msg)) continue;
         if (!IsDialogMessageA(window, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);

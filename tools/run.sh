@@ -128,13 +128,34 @@ expected=$((expected + 1))
 wait_count $expected || say "the box did not see the free text yet"
 sleep 0.5  # let the last button redraw before the picture
 
+shoot() {  # FILE: the remote's window as the screen shows it
+    local left top right bottom
+    read -r left top right bottom _ <<<"$(drv rect)"
+    if xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$1"; then
+        say "screenshot saved to $1 ($((right - left))x$((bottom - top)))"
+    else
+        say "taking the screenshot failed"
+    fi
+}
 mkdir -p docs
-read -r left top right bottom _ <<<"$(drv rect)"
-if xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage docs/screenshot.png; then
-    say "screenshot saved to docs/screenshot.png ($((right - left))x$((bottom - top)))"
+shoot docs/screenshot.png
+
+# A key that cannot reach a box: nothing listens on 127.0.0.112, so the address label turns red;
+# the next key that reaches the box clears it.
+say "clicking 1 with 127.0.0.112 in the address field, where nothing listens"
+drv set-text 1044 127.0.0.112 >/dev/null && click 1022
+if drv wait-red 1043 yes 10 >/dev/null; then
+    say "the address label is red: the key did not reach a box"
+    sleep 0.3
+    shoot docs/undelivered.png
 else
-    say "taking the screenshot failed"
+    say "the address label did not turn red"
 fi
+say "pressing the key 2 with 127.0.0.1 in the address field"
+drv set-text 1044 127.0.0.1 >/dev/null && xdotool key 2
+expected=$((expected + 1))
+wait_count $expected || say "the box did not see 2 yet"
+drv wait-red 1043 no 10 >/dev/null && say "the address label is back to normal"
 
 say "pressing Escape to close the remote"
 click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key Escape
@@ -146,4 +167,4 @@ program_pid=
 say "the remote ended with exit code $status"
 say "the box received $(count) commands:"
 awk -F'\t' '{ for (i = 1; i <= NF; i++) if ($i ~ /^text=/) print "  " substr($i, 6) }' "$work/box.log"
-[ "$status" -eq 0 ] && [ "$(count)" -eq "$expected" ] && [ -s docs/screenshot.png ]
+[ "$status" -eq 0 ] && [ "$(count)" -eq "$expected" ] && [ -s docs/screenshot.png ] && [ -s docs/undelivered.png ]

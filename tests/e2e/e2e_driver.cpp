@@ -21,7 +21,7 @@
 //   e2e_driver post-command WPARAM      posts WM_COMMAND
 //   e2e_driver send-message MSG WPARAM LPARAM   sends a message (bounded); prints the result
 //   e2e_driver expect-message-box TEXT CAPTION SECONDS   finds the modal box owned by the main
-//                                       window, checks it and presses its OK button
+//                                       window, checks it (TEXT * takes any text) and presses OK
 //   e2e_driver no-message-box           fails when a box owned by the main window is open
 //   e2e_driver focus                    prints "ID INDEX" of the focused control (INDEX 1..39 in
 //                                       creation order), or "0 0" when none has the focus
@@ -29,6 +29,8 @@
 //   e2e_driver center ID                screen coordinates "x y" of the control's centre (the
 //                                       push button, not the group box, for 1048)
 //   e2e_driver close                    posts WM_CLOSE and waits (10 s) until the window is gone
+//   e2e_driver wait-red ID yes|no SECONDS   waits until more than half (yes) or none (no) of the
+//                                       control's pixels on the screen are red; prints "RED TOTAL"
 // Numbers may be decimal or 0x hexadecimal. Exit code 0 on success, 1 on a failed check,
 // 2 on a usage error.
 //
@@ -572,7 +574,8 @@ int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_c
             message = text;
         }
     }
-    if (message != want_text) Fail("box text \"%s\", expected \"%s\"", message.c_str(), want_text);
+    if (message != want_text && std::strcmp(want_text, "*") != 0)
+        Fail("box text \"%s\", expected \"%s\"", message.c_str(), want_text);
     if (buttons != 1 || !ok) Fail("box has %d visible buttons; expected only OK", buttons);
     if (icons) Fail("box shows an icon; expected none (MB_OK)");
     // Press OK and wait until the box is gone and the main window takes input again.
@@ -583,6 +586,33 @@ int ExpectMessageBox(HWND main_window, const char *want_text, const char *want_c
     if (g_Failures) return 1;
     std::printf("message box \"%s\" / \"%s\" shown and closed\n", message.c_str(), caption.c_str());
     return 0;
+}
+
+// Counts the strongly red pixels of the control as the screen shows it.
+bool CountRedPixels(HWND control, int *red, int *total)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void *bits = NULL;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    bool copied = bits && BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    *red = 0;
+    *total = width * height;
+    for (int i = 0; copied && i < *total; ++i) {
+        DWORD pixel = ((const DWORD *)bits)[i];  // 0x00RRGGBB
+        if ((pixel >> 16 & 0xFF) >= 160 && (pixel >> 8 & 0xFF) < 80 && (pixel & 0xFF) < 80) ++*red;
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return copied;
 }
 
 bool WaitFor(bool want_present, double seconds)
@@ -604,7 +634,7 @@ int Usage()
                 "  dpi-change NEW OLD | dump | rect |\n"
                 "  set-text ID TEXT | get-text ID | command WPARAM | post-command WPARAM |\n"
                 "  send-message MSG WPARAM LPARAM | expect-message-box TEXT CAPTION S | no-message-box |\n"
-                "  focus | wait-focus ID INDEX S | center ID | close\n");
+                "  focus | wait-focus ID INDEX S | center ID | close | wait-red ID yes|no S\n");
     return 2;
 }
 
@@ -736,6 +766,21 @@ int main(int argc, char **argv)
         GetWindowRect(control, &r);
         std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
         return 0;
+    }
+    if (command == "wait-red" && argc == 5 && ParseNumber(argv[2], &a)) {
+        HWND control = ControlById(main_window, (int)a);
+        bool want_red = std::strcmp(argv[3], "yes") == 0;
+        DWORD start = GetTickCount(), limit = (DWORD)(std::atof(argv[4]) * 1000);
+        int red = 0, total = 0;
+        bool matched = false;
+        while (control && CountRedPixels(control, &red, &total)) {
+            matched = want_red ? red * 2 > total : red == 0;
+            if (matched || GetTickCount() - start >= limit) break;
+            Sleep(50);
+        }
+        if (!control || !total) Fail("cannot read control %lu on the screen", a);
+        std::printf("%d %d\n", red, total);
+        return matched ? 0 : 1;
     }
     if (command == "close") {
         PostMessageA(main_window, WM_CLOSE, 0, 0);

@@ -25,6 +25,8 @@ source "$root/tools/wine-session.sh" "$build/e2e-prefix"
 KEY='HKCU\Software\Quillon\Halcyra Remote'
 BOX_A=127.0.0.51
 BOX_B=127.0.0.52
+BOX_SILENT=127.0.0.110  # takes every command and never answers
+NOBODY=127.0.0.111      # nothing ever listens here: connections are refused
 exe_pid=
 box_pids=()
 passed=0
@@ -45,9 +47,9 @@ fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
 drv() { wine "$driver" "$@" 2>>"$work/wine.log" </dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 # --- stand-in boxes ------------------------------------------------------------------------------
-start_box() {  # ADDRESS NAME
+start_box() {  # ADDRESS NAME [OPTION...]
     "$box" --addr "$1" --port 8089 --log "$work/$2.log" --ready-file "$work/$2.ready" \
-        --idle-timeout 10000 >/dev/null 2>&1 &
+        --idle-timeout 10000 "${@:3}" >/dev/null 2>&1 &
     box_pids+=($!)
     for _ in $(seq 1 100); do [ -f "$work/$2.ready" ] && return 0; sleep 0.05; done
     return 1
@@ -70,10 +72,16 @@ frame() { printf '%s\r\n\0' "$1" | od -An -v -tx1 | tr -d ' \n'; }
 expect_sent() {  # NAME BOX WPARAM TEXT...
     local name=$1 where=$2 wparam=$3
     shift 3
+    expect_sent_by "$name" "$where" "drv command $wparam" "$@"
+}
+# The same for any ACTION, a command line that fails when the action itself went wrong.
+expect_sent_by() {  # NAME BOX ACTION TEXT...
+    local name=$1 where=$2 action=$3
+    shift 3
     local before want="" text out
     before=$(lines "$where")
     for text in "$@"; do want="$want${want:+ }$(frame "$text")"; done
-    if ! out=$(drv command "$wparam"); then fail "$name" "$out"; return; fi
+    if ! out=$(eval "$action"); then fail "$name" "$out"; return; fi
     wait_lines "$where" $((before + $#))
     sleep 0.1  # room for a connection too many to show up
     local got
@@ -422,6 +430,97 @@ expect_placement() {  # NAME LEFT TOP POPOUT "LEFT TOP WIDTH HEIGHT"
 read -r _ _ _ _ template_w template_h _ <<<"$template_rect"
 expect_placement "popout flag 0: window moved to 210,130, size kept (${template_w}x$template_h)" 210 130 0 \
     "210 130 $template_w $template_h"
+
+# --- run 5: keyboard and media keys, held keys, the delivery sign, the key list -----------------
+# The wide window, so that the free-text field can be clicked.
+reg_set_text "IP Address" $BOX_A
+reg_set_dword "Popout Window Visible" 1
+app_command() { [ "$(drv send-message 0x319 0 $(($1 << 16)))" = "$2" ]; }  # COMMAND RESULT
+if ! start_program; then
+    fail "keyboard run start" "no main window within 30 s"
+else
+    # After a click on a button, each key sends exactly its key command, once; the focus stays.
+    click 1022 && wait_lines a $(($(lines a) + 1))
+    keys="Up:UP Down:DOWN Left:LEFT Right:RIGHT BackSpace:CANCEL Home:MENU Prior:PAGE_CHANNEL_UP
+        Next:PAGE_CHANNEL_DOWN plus:VOLUME_UP minus:VOLUME_DOWN KP_Add:VOLUME_UP KP_Subtract:VOLUME_DOWN
+        o:OK p:PLAY u:PLAYPAUSE s:STOP r:RECORD f:FORWARD v:REVERSE i:SELECT g:GUIDE m:MUTE z:ACCEPT"
+    for d in 0 1 2 3 4 5 6 7 8 9; do keys="$keys $d:NUMBER$d KP_$d:NUMBER$d"; done
+    for pair in $keys; do
+        expect_sent_by "key ${pair%:*} sends press ${pair#*:}" a "xdotool key ${pair%:*}" "press ${pair#*:}"
+    done
+    [ "$(drv focus)" = "1022 4" ] && pass "the keys leave the focus on the clicked button" ||
+        fail "the keys leave the focus on the clicked button" "focus on id/row $(drv focus)"
+
+    # Keys typed in either text field edit the text and send nothing.
+    before=$(lines a) before_b=$(lines b)
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key End type "+-09pomz"
+    typed=$(drv get-text 1044)
+    xdotool key BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace Home Prior Up
+    click 1046 && drv wait-focus 1046 39 5 >/dev/null && xdotool type "Vol+ 5-3 pause" && xdotool key BackSpace Home Next
+    typed="$typed|$(drv get-text 1044)|$(drv get-text 1046)"
+    [ "$typed" = "$BOX_A+-09pomz|$BOX_A|Vol+ 5-3 paus" ] && pass "keys typed in the text fields edit them" ||
+        fail "keys typed in the text fields edit them" "address, address after Backspace, free text: $typed"
+    expect_nothing_sent "keys typed in the text fields send nothing" "$before" "$before_b"
+
+    # Media and browser keys: the button's key command and TRUE; any other goes on by default.
+    for pair in 10:VOLUME_UP 9:VOLUME_DOWN 8:MUTE 14:PLAYPAUSE 46:PLAY 47:PLAYPAUSE 13:STOP 48:RECORD \
+        49:FORWARD 11:FORWARD 50:REVERSE 12:REVERSE 51:PAGE_CHANNEL_UP 52:PAGE_CHANNEL_DOWN 1:CANCEL 7:MENU; do
+        expect_sent_by "WM_APPCOMMAND ${pair%:*} sends press ${pair#*:} and returns TRUE" a \
+            "app_command ${pair%:*} 1" "press ${pair#*:}"
+    done
+    before=$(lines a) before_b=$(lines b)
+    app_command 2 0 && app_command 5 0 && app_command 16 0 && pass "other WM_APPCOMMANDs return 0" ||
+        fail "other WM_APPCOMMANDs return 0"
+    expect_nothing_sent "other WM_APPCOMMANDs send nothing" "$before" "$before_b"
+    click 1046 && drv wait-focus 1046 39 5 >/dev/null
+    expect_sent_by "a real media key in the free-text field sends its key command" a \
+        "xdotool key XF86AudioRaiseVolume" "press VOLUME_UP"
+
+    # Held keys: the X server repeats a held key after 660 ms, 25 times a second, so 1.6 s bring
+    # about 20 repeats. At a box that answers at once they go on; at one that never answers the
+    # first command stays under way, the repeats are dropped, and only a fresh press goes after it.
+    start_box $BOX_SILENT silent --mode silent || fail "held keys" "no silent box on $BOX_SILENT"
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key Tab && drv wait-focus 1001 3 5 >/dev/null
+    before=$(lines a)
+    xdotool keydown 8 sleep 1.6 keyup 8
+    wait_lines a $((before + 2))
+    sleep 0.3
+    got=$(hex_after a "$before")
+    [ "$(wc -w <<<"$got")" -ge 2 ] && [ "$(tr ' ' '\n' <<<"$got" | sort -u)" = "$(frame "press NUMBER8")" ] &&
+        pass "a held key repeats while nothing is under way" ||
+        fail "a held key repeats while nothing is under way" "box got [$got]"
+    drv set-text 1044 $BOX_SILENT >/dev/null
+    xdotool keydown 8 sleep 1.6 keyup 8 key 7
+    for _ in $(seq 1 300); do [ "$(lines silent)" -ge 2 ] && break; sleep 0.05; done
+    sleep 0.3
+    got=$(hex_after silent 0)
+    [ "$got" = "$(frame "press NUMBER8") $(frame "press NUMBER7")" ] &&
+        pass "a key held at a silent box sends one command; a fresh press still goes" ||
+        fail "a key held at a silent box sends one command; a fresh press still goes" "box got [$got]"
+    out=$(drv wait-red 1043 no 0) && pass "a box that takes a command and answers nothing shows no sign" ||
+        fail "a box that takes a command and answers nothing shows no sign" "red pixels: $out"
+
+    # A key that reaches no box turns the address label red at once, with no box, the focus and
+    # the window as they were; a delivered key clears it.
+    drv set-text 1044 $NOBODY >/dev/null
+    state="$(drv focus) $(drv rect)"
+    xdotool key 5
+    out=$(drv wait-red 1043 yes 10) && drv no-message-box >/dev/null && [ "$(drv focus) $(drv rect)" = "$state" ] &&
+        pass "an undelivered key turns the address label red, no box, focus kept" ||
+        fail "an undelivered key turns the address label red, no box, focus kept" \
+            "red pixels $out; focus and window $(drv focus) $(drv rect), were $state"
+    drv set-text 1044 $BOX_A >/dev/null
+    expect_sent_by "a key after the sign goes to a box that listens" a "xdotool key 5" "press NUMBER5"
+    out=$(drv wait-red 1043 no 10) && pass "a delivered key clears the sign" ||
+        fail "a delivered key clears the sign" "red pixels: $out"
+
+    # The key list, from the system menu: Alt+Space, then K.
+    xdotool key alt+space sleep 0.3 key k
+    out=$(drv expect-message-box "*" "Keyboard keys" 10) && pass "the system menu shows the key list" ||
+        fail "the system menu shows the key list" "$out"
+    drv close >/dev/null
+    expect_exit_zero "keyboard run exits with code 0"
+fi
 
 # --- display scale: a prefix of its own at 144 dpi ---------------------------------------------------
 # Wine takes the dpi from "LogPixels" in the user's desktop settings and the current hardware
