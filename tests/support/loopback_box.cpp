@@ -234,6 +234,18 @@ std::vector<BoxConnection> LoopbackBox::Connections()
     return connections;
 }
 
+size_t LoopbackBox::CommandCount()
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return connections.size();
+}
+
+LONGLONG LoopbackBox::CompletedAt(size_t index)
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return index < connections.size() ? connections[index].completed_qpc : 0;
+}
+
 bool LoopbackBox::WaitForEnded(size_t index, DWORD timeout_ms)
 {
     std::unique_lock<std::mutex> hold(lock);

@@ -43,6 +43,10 @@ struct LoopbackBox {
     // Waits (bounded) until `count` connections have delivered a whole command.
     bool WaitForCommands(size_t count, DWORD timeout_ms);
     std::vector<BoxConnection> Connections();
+    // Cheap reads for timing loops: the number of whole commands, and when command `index`
+    // was complete (0 when there is no such command yet).
+    size_t CommandCount();
+    LONGLONG CompletedAt(size_t index);
     // Waits (bounded) until connection `index` (in command order) has ended.
     bool WaitForEnded(size_t index, DWORD timeout_ms);
     size_t AcceptedCount();
