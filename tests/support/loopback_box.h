@@ -36,6 +36,8 @@ struct LoopbackBox {
     BoxMode mode = BOX_ANSWER;  // may change while open: SetMode; each connection keeps its own
     std::string reply = "OK\r\n";
     int delay_ms = 0;
+    int backlog = 64;          // connections the system holds before the box accepts them
+    DWORD accept_delay_ms = 0; // the box starts accepting this long after Open
 
     // Starts listening; false if the address could not be bound.
     bool Open(const char *loopback_address);
