@@ -4,7 +4,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <stdlib.h>
+#include "tools/bench/plain_window.h"
 
 static sockaddr_in g_Box;
 
@@ -47,22 +47,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show)
     if ((ntohl(g_Box.sin_addr.s_addr) >> 24) != 127) return 2;  // loopback only
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 1;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = FloorProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "FloorWindow";
-    if (!RegisterClassA(&wc)) return 1;
-    HWND window = CreateWindowExA(0, "FloorWindow", "Floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 50,
-                                  200, 100, NULL, NULL, instance, NULL);
+    HWND window = CreatePlainWindow(instance, "FloorWindow", "Floor", FloorProc, 300, 200, 100);
     if (!window) return 1;
     ShowWindow(window, show);
-    MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    RunMessageLoop();
     WSACleanup();
     return 0;
 }
