@@ -6,21 +6,38 @@
 #include "address/address.h"
 #include "transport/command_protocol.h"
 
+// Shared by a transaction and its successor; freed by the last of the two to let go. Its
+// stage only rises and is written under the lock; a successor that finds it TURN_ENDED goes on
+// without taking the lock.
+struct TransactionTurn {
+    SRWLOCK lock;
+    CONDITION_VARIABLE changed;
+    volatile LONG stage;    // TURN_WAITING, TURN_SENT, TURN_ENDED
+    volatile LONG holders;  // 2 at first: the transaction and its successor
+};
+
 namespace {
 
-// The events of the transaction started last; only the starting thread touches them.
-TransactionTurn g_PreviousTurn = {NULL, NULL};
+enum { TURN_WAITING = 0, TURN_SENT = 1, TURN_ENDED = 2 };
+
+// The turn of the transaction started last, for the next one; only the starting thread
+// touches it.
+TransactionTurn *g_LastTurn = NULL;
 
 // Workers alive and the transactions waiting for one, oldest first; shared by the starting
-// thread and the workers, so guarded by a lock.
+// thread and the workers, so guarded by a lock that is never held across a system call.
 SRWLOCK g_WorkerLock = SRWLOCK_INIT;
 int g_ActiveWorkers = 0;
 CommandTransaction *g_PendingHead = NULL;
 CommandTransaction *g_PendingTail = NULL;
 
-// Winsock counts start-ups per process; workers that overlap (after a hold-back) start and
-// clean up one at a time, so the count is never raced.
+// Winsock counts start-ups per process, and Wine neither keeps that count safely against
+// concurrent calls nor spares other sockets when it falls to 0: workers start and clean up
+// one at a time, each holding its start-up for as long as it has a socket.
 SRWLOCK g_WinsockLock = SRWLOCK_INIT;
+
+// The hidden windows' class is registered once for the process.
+volatile LONG g_ClassRegistered = 0;
 
 bool StartWinsock()
 {
@@ -44,28 +61,63 @@ void CleanUpWinsock()
 
 const long TXN_SOCKET_EVENTS = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
 
-void CloseTurn(TransactionTurn *turn)
+TransactionTurn *NewTurn()
 {
-    if (turn->started) CloseHandle(turn->started);
-    if (turn->done) CloseHandle(turn->done);
-    turn->started = turn->done = NULL;
+    TransactionTurn *turn = (TransactionTurn *)malloc(sizeof(TransactionTurn));
+    if (!turn) return NULL;
+    InitializeSRWLock(&turn->lock);
+    InitializeConditionVariable(&turn->changed);
+    turn->stage = TURN_WAITING;
+    turn->holders = 2;
+    return turn;
 }
 
-HANDLE DuplicateForSuccessor(HANDLE event)
+void LetGoOfTurn(TransactionTurn *turn)
 {
-    HANDLE copy = NULL;
-    if (event)
-        DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
-    return copy;
+    if (turn && InterlockedDecrement(&turn->holders) == 0) free(turn);
+}
+
+LONG StageOf(TransactionTurn *turn) { return InterlockedCompareExchange(&turn->stage, 0, 0); }
+
+void AdvanceTurn(TransactionTurn *turn, LONG stage)
+{
+    if (!turn || StageOf(turn) >= stage) return;
+    AcquireSRWLockExclusive(&turn->lock);
+    turn->stage = stage;
+    ReleaseSRWLockExclusive(&turn->lock);
+    WakeAllConditionVariable(&turn->changed);
+}
+
+// Keeps the order of the box's connections: waits until the previous transaction has sent its
+// whole command or ended, however long that takes (it ends within its own bounds, so the wait
+// does too, and no bound here can run out along a long chain of waiting transactions), then at
+// most TXN_ORDER_HOLD_MS for it to end. A predecessor already ended costs nothing.
+void WaitForTurn(CommandTransaction *txn)
+{
+    TransactionTurn *previous = txn->previous;
+    txn->previous = NULL;
+    if (!previous) return;
+    if (StageOf(previous) < TURN_ENDED) {
+        AcquireSRWLockExclusive(&previous->lock);
+        while (previous->stage < TURN_SENT)
+            SleepConditionVariableSRW(&previous->changed, &previous->lock, INFINITE, 0);
+        DWORD hold_start = GetTickCount();
+        while (previous->stage < TURN_ENDED) {
+            DWORD held = GetTickCount() - hold_start;
+            if (held >= TXN_ORDER_HOLD_MS) break;
+            SleepConditionVariableSRW(&previous->changed, &previous->lock, TXN_ORDER_HOLD_MS - held, 0);
+        }
+        ReleaseSRWLockExclusive(&previous->lock);
+    }
+    LetGoOfTurn(previous);
 }
 
 void ReleaseTransaction(CommandTransaction *txn)
 {
     free(txn->command_bytes);
     free(txn->reply_bytes);
-    CloseTurn(&txn->previous);
-    CloseTurn(&txn->turn);
+    LetGoOfTurn(txn->previous);
+    LetGoOfTurn(txn->turn);
     free(txn);
 }
 
@@ -112,6 +164,7 @@ void PostResult(CommandTransaction *txn)
 
 void RegisterSocketWindowClass()
 {
+    if (InterlockedCompareExchange(&g_ClassRegistered, 0, 0)) return;
     WNDCLASSEXA wc;
     memset(&wc, 0, sizeof(wc));
     wc.cbSize = sizeof(wc);
@@ -121,20 +174,9 @@ void RegisterSocketWindowClass()
     wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
     wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
     wc.lpszClassName = SOCKET_WINDOW_CLASS;
-    RegisterClassExA(&wc);  // fails harmlessly once the class exists
-}
-
-// Keeps the order of the box's connections: the previous transaction begins its connection
-// first, and this one waits for it to end, but never longer than the hold-back bound, so a
-// dead box delays the next key by at most that much. Every transaction signals `started` on
-// every path, and only after its own wait, so the chain always moves on.
-void WaitForPreviousTransaction(CommandTransaction *txn)
-{
-    if (txn->previous.started)
-        WaitForSingleObject(txn->previous.started, TXN_LIFETIME_MS + TXN_ORDER_HOLD_MS);
-    if (txn->previous.done) WaitForSingleObject(txn->previous.done, TXN_ORDER_HOLD_MS);
-    CloseTurn(&txn->previous);
-    if (txn->turn.started) SetEvent(txn->turn.started);
+    // Two first workers may both try; the second fails harmlessly.
+    if (RegisterClassExA(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
+        InterlockedExchange(&g_ClassRegistered, 1);
 }
 
 HANDLE CreateWorker(CommandTransaction *txn)
@@ -143,19 +185,14 @@ HANDLE CreateWorker(CommandTransaction *txn)
                         STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
 }
 
-// Runs a new worker for the transaction, or queues it when enough are alive already.
-bool RunOrQueue(CommandTransaction *txn)
+// True when the caller is to create a worker for the transaction (its place is taken); false
+// when the transaction was queued for the place of a worker that ends.
+bool TakeWorkerPlaceOrQueue(CommandTransaction *txn)
 {
-    bool ok = true;
     AcquireSRWLockExclusive(&g_WorkerLock);
-    if (g_ActiveWorkers < TXN_MAX_WORKERS && !g_PendingHead) {
-        HANDLE thread = CreateWorker(txn);
-        if (thread) {
-            ++g_ActiveWorkers;
-            CloseHandle(thread);  // nothing ever waits for a worker
-        } else {
-            ok = false;
-        }
+    bool place = g_ActiveWorkers < TXN_MAX_WORKERS && !g_PendingHead;
+    if (place) {
+        ++g_ActiveWorkers;
     } else {
         txn->next_pending = NULL;
         if (g_PendingTail) g_PendingTail->next_pending = txn;
@@ -163,32 +200,90 @@ bool RunOrQueue(CommandTransaction *txn)
         g_PendingTail = txn;
     }
     ReleaseSRWLockExclusive(&g_WorkerLock);
-    return ok;
+    return place;
 }
 
-// Called by a worker as it ends: hands its place to the oldest queued transaction. One that
-// cannot get a thread still reports its end, so the owner hears of every transaction.
-void HandOverWorker()
+// A worker that is done hands its place to the oldest queued transaction; null: no one waits,
+// and the place is given back.
+CommandTransaction *NextQueued()
+{
+    AcquireSRWLockExclusive(&g_WorkerLock);
+    CommandTransaction *next = g_PendingHead;
+    if (next) {
+        g_PendingHead = next->next_pending;
+        if (!g_PendingHead) g_PendingTail = NULL;
+    } else {
+        --g_ActiveWorkers;
+    }
+    ReleaseSRWLockExclusive(&g_WorkerLock);
+    return next;
+}
+
+void GiveBackWorkerPlace()
 {
     AcquireSRWLockExclusive(&g_WorkerLock);
     --g_ActiveWorkers;
-    while (g_PendingHead && g_ActiveWorkers < TXN_MAX_WORKERS) {
-        CommandTransaction *next = g_PendingHead;
-        g_PendingHead = next->next_pending;
-        if (!g_PendingHead) g_PendingTail = NULL;
-        HANDLE thread = CreateWorker(next);
-        if (thread) {
-            ++g_ActiveWorkers;
-            CloseHandle(thread);
-            continue;
-        }
-        ReleaseSRWLockExclusive(&g_WorkerLock);
-        WaitForPreviousTransaction(next);
-        next->Finish();
-        ReleaseTransaction(next);
-        AcquireSRWLockExclusive(&g_WorkerLock);
-    }
     ReleaseSRWLockExclusive(&g_WorkerLock);
+}
+
+// Runs the worker's messages until the hidden window's quit. The exchange is finished when its
+// deadline passes: the whole-exchange bound, or the wait for a box that never answers.
+void RunExchange(CommandTransaction *txn)
+{
+    MSG msg;
+    for (;;) {
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        DWORD wait = INFINITE;  // once finished, the quit is on its way
+        if (!txn->finished) {
+            LONG left = (LONG)(txn->deadline - GetTickCount());
+            if (left <= 0) {
+                txn->Finish();
+                continue;
+            }
+            wait = (DWORD)left;
+        }
+        MsgWaitForMultipleObjectsEx(0, NULL, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+// One transaction on the calling worker, from the hidden window to the release. The set-up
+// comes before the wait for the previous transaction, so that a key held back connects the
+// moment its turn comes. Returns the worker's exit code.
+DWORD RunTransaction(CommandTransaction *txn)
+{
+    DWORD exit_code = 0;
+    RegisterSocketWindowClass();
+    // A message-only window: it is never shown, and it needs nothing of the display
+    // (Wine's X11 driver corrupts its heap when many threads make top-level windows at once).
+    // A pop-up has no frame to lay out: under Wine it is made in half the time of an
+    // overlapped window, on every key's way to the box.
+    HWND hidden = CreateWindowExA(0, SOCKET_WINDOW_CLASS, NULL, WS_POPUP, 800, 800, 20, 20,
+                                  HWND_MESSAGE, NULL, g_Instance, NULL);
+    if (hidden) {
+        ShowWindow(hidden, SW_HIDE);
+        // Winsock 2.2 or nothing: a granted version other than 2.2 is cleaned up at once.
+        txn->winsock_started = StartWinsock();
+    }
+    // A transaction that cannot set itself up still waits for its turn before it ends, so the
+    // one after it cannot overtake the one before it.
+    WaitForTurn(txn);
+    if (txn->winsock_started) {
+        SendMessageA(hidden, WM_TXN_START, 0, (LPARAM)txn);
+        RunExchange(txn);
+        exit_code = 1;
+    }
+    // Set-up failures end here too: every started transaction reports exactly once.
+    txn->Finish();
+    if (hidden) {
+        SetWindowLongPtrA(hidden, GWLP_USERDATA, 0);  // its destruction posts no second quit
+        DestroyWindow(hidden);
+    }
+    ReleaseTransaction(txn);
+    return exit_code;
 }
 
 }  // namespace
@@ -218,22 +313,29 @@ bool CommandTransaction::Start(HWND owner, const unsigned char *address, unsigne
     }
     memcpy(txn->command_bytes, bytes, length);
 
-    // Two handles on each of this transaction's events: its own, to signal, and its successor's.
-    txn->turn.started = CreateEventA(NULL, TRUE, FALSE, NULL);
-    txn->turn.done = CreateEventA(NULL, TRUE, FALSE, NULL);
-    TransactionTurn for_next = {DuplicateForSuccessor(txn->turn.started),
-                                DuplicateForSuccessor(txn->turn.done)};
-    txn->previous = g_PreviousTurn;
-
-    if (!RunOrQueue(txn)) {
-        // The next transaction waits for the same predecessor instead.
-        txn->previous.started = txn->previous.done = NULL;
-        CloseTurn(&for_next);
+    txn->turn = NewTurn();
+    if (!txn->turn) {
         ReleaseTransaction(txn);
         return false;
     }
-    // From here the transaction belongs to its worker; the starter keeps only its events.
-    g_PreviousTurn = for_next;
+    txn->previous = g_LastTurn;
+    if (TakeWorkerPlaceOrQueue(txn)) {
+        HANDLE thread = CreateWorker(txn);
+        if (!thread) {
+            GiveBackWorkerPlace();
+            // The next transaction waits for the same predecessor instead; no one else
+            // will ever read this one's turn.
+            txn->previous = NULL;
+            free(txn->turn);
+            txn->turn = NULL;
+            ReleaseTransaction(txn);
+            return false;
+        }
+        CloseHandle(thread);  // nothing ever waits for a worker
+    }
+    // From here the transaction belongs to its worker (or the queue); the starter keeps only
+    // the turn, for the next transaction.
+    g_LastTurn = txn->turn;
     return true;
 }
 
@@ -273,8 +375,10 @@ void CommandTransaction::SendCommand()
         send_offset += sent;
     }
     PostMessageA(owner_window, WM_TXN_SENT, 0, 0);
+    AdvanceTurn(turn, TURN_SENT);  // the next transaction may connect now
     // A box that never answers ends the exchange when this wait runs out.
-    SetTimer(hidden_window, IDT_TXN_READ, TXN_READ_WAIT_MS, NULL);
+    DWORD reply_deadline = GetTickCount() + TXN_READ_WAIT_MS;
+    if ((LONG)(reply_deadline - deadline) < 0) deadline = reply_deadline;
 }
 
 int CommandTransaction::ReceiveReply()
@@ -291,9 +395,9 @@ void CommandTransaction::Finish()
 {
     if (finished) return;
     finished = true;
-    if (hidden_window) {
+    if (read_timer_armed) {
         KillTimer(hidden_window, IDT_TXN_READ);
-        KillTimer(hidden_window, IDT_TXN_LIFETIME);
+        read_timer_armed = false;
     }
     if (socket != INVALID_SOCKET) {
         shutdown(socket, SD_SEND);
@@ -306,46 +410,28 @@ void CommandTransaction::Finish()
     if (send_offset < command_length) PostMessageA(owner_window, WM_TXN_UNDELIVERED, 0, 0);
     PostResult(this);
     HoldReply(this, NULL, 0);
+    // The next transaction may connect now; its notices follow this one's DONE.
+    AdvanceTurn(turn, TURN_ENDED);
     if (winsock_started) {
         CleanUpWinsock();
         winsock_started = false;
     }
-    // The next transaction may connect now. Only now: Winsock's start-up count is shared by
-    // the process, and Wine does not keep it safely against a start-up racing this clean-up.
-    if (turn.started) SetEvent(turn.started);
-    if (turn.done) SetEvent(turn.done);
     if (hidden_window) SendMessageA(hidden_window, WM_DESTROY, 0, 0);
 }
 
 DWORD WINAPI TransactionThread(LPVOID param)
 {
-    CommandTransaction *txn = (CommandTransaction *)param;
-    DWORD exit_code = 0;
-    WaitForPreviousTransaction(txn);
-    RegisterSocketWindowClass();
-    // A message-only window: it is never shown, and it needs nothing of the display
-    // (Wine's X11 driver corrupts its heap when many threads make top-level windows at once).
-    HWND hidden = CreateWindowExA(0, SOCKET_WINDOW_CLASS, NULL, WS_OVERLAPPEDWINDOW, 800, 800, 20,
-                                  20, HWND_MESSAGE, NULL, g_Instance, NULL);
-    if (hidden) {
-        ShowWindow(hidden, SW_HIDE);
-        // Winsock 2.2 or nothing: a granted version other than 2.2 is cleaned up at once.
-        if (StartWinsock()) {
-            txn->winsock_started = true;
-            SendMessageA(hidden, WM_TXN_START, 0, (LPARAM)txn);
-            MSG msg;
-            while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-            exit_code = 1;
+    DWORD exit_code = RunTransaction((CommandTransaction *)param);
+    // This worker's place goes to the oldest queued transaction. One that cannot get a thread
+    // of its own runs on this one, so the chain of turns never stalls on it.
+    while (CommandTransaction *next = NextQueued()) {
+        HANDLE thread = CreateWorker(next);
+        if (thread) {
+            CloseHandle(thread);
+            break;
         }
+        exit_code = RunTransaction(next);
     }
-    // Set-up failures end here too: every started transaction reports exactly once.
-    txn->Finish();
-    if (hidden) DestroyWindow(hidden);
-    ReleaseTransaction(txn);
-    HandOverWorker();
     return exit_code;
 }
 
@@ -356,11 +442,12 @@ LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CREATE:
         return 0;
     case WM_DESTROY:
-        PostQuitMessage(0);
+        if (txn) PostQuitMessage(0);
         return 0;
     case WM_TIMER:
-        if (txn && (wParam == IDT_TXN_READ || wParam == IDT_TXN_LIFETIME)) {
-            KillTimer(window, wParam);
+        if (txn && wParam == IDT_TXN_READ) {
+            KillTimer(window, IDT_TXN_READ);
+            txn->read_timer_armed = false;
             txn->Finish();
         }
         return 0;
@@ -368,29 +455,33 @@ LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         txn = (CommandTransaction *)lParam;
         SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)txn);
         txn->hidden_window = window;
+        txn->connect_tick = GetTickCount();
+        txn->deadline = txn->connect_tick + TXN_LIFETIME_MS;
         txn->Connect(window);
-        if (txn->socket == INVALID_SOCKET) {
-            txn->Finish();  // nothing will ever be heard of this connection
-        } else {
-            SetTimer(window, IDT_TXN_LIFETIME, TXN_LIFETIME_MS, NULL);
-        }
+        if (txn->socket == INVALID_SOCKET) txn->Finish();  // nothing will ever be heard of it
         return 0;
     case WM_TXN_SOCKET:
         if (!txn || (SOCKET)wParam != txn->socket) break;
         switch (WSAGETSELECTEVENT(lParam)) {
         case FD_CONNECT:
+            // Connected: send now rather than on the FD_WRITE that follows.
             if (WSAGETSELECTERROR(lParam) != 0) txn->Finish();  // refused, unreachable, timed out
+            else txn->SendCommand();
             break;
         case FD_WRITE:
             txn->SendCommand();
             break;
         case FD_READ: {
-            KillTimer(window, IDT_TXN_READ);
+            if (txn->read_timer_armed) KillTimer(window, IDT_TXN_READ);
+            txn->read_timer_armed = false;
             int status = txn->ReceiveReply();
-            if (status == WSAEWOULDBLOCK)
+            if (status == WSAEWOULDBLOCK) {
                 SetTimer(window, IDT_TXN_READ, TXN_READ_WAIT_MS, NULL);
-            else
+                txn->read_timer_armed = true;
+                txn->deadline = txn->connect_tick + TXN_LIFETIME_MS;  // the timer bounds this wait
+            } else {
                 txn->Finish();  // a reply, or a read error that no later notice would mend
+            }
             break;
         }
         case FD_CLOSE:

@@ -15,12 +15,16 @@ const UINT WM_TXN_RECEIVED = 0x8007;  // to the owner: the first read of the rep
 // To the owner, just before WM_TXN_DONE: the transaction ended without having sent its whole
 // command (refused, unreachable, not accepted in time, send failed). Nothing to free.
 const UINT WM_TXN_UNDELIVERED = 0x800A;
-const UINT_PTR IDT_TXN_READ = 0x8008;      // waiting for the box's data
-const UINT_PTR IDT_TXN_LIFETIME = 0x8009;  // upper bound on a whole exchange
+const UINT_PTR IDT_TXN_READ = 0x8008;  // waiting for the box's data
 
 const UINT TXN_READ_WAIT_MS = 5000;   // also bounds the wait for a box that never answers
-const UINT TXN_LIFETIME_MS = 30000;
-const DWORD TXN_ORDER_HOLD_MS = 1000; // how long a transaction waits for the one before it to end
+// No exchange lasts longer than this from its connection attempt (a deadline in the worker's
+// loop, not a timer: the hidden window knows no timer but IDT_TXN_READ).
+const DWORD TXN_LIFETIME_MS = 30000;
+// Once the previous transaction has sent its whole command, the next one waits at most this
+// long for it to end: time for the box to act on a key before the next one, while a box that
+// never answers costs each key no more than this.
+const DWORD TXN_ORDER_HOLD_MS = 500;
 const DWORD TXN_STACK_RESERVE = 256 * 1024;  // small stacks: a burst of keys is many workers
 // Workers alive at once; later transactions queue for a worker (a 32-bit process has room
 // for only so many threads, under Wine fewer than a thousand).
@@ -37,10 +41,8 @@ struct TransactionResult {
 // Frees the reply copy, then the record; null does nothing.
 void ReleaseTransactionResult(TransactionResult *result);
 
-struct TransactionTurn {
-    HANDLE started;
-    HANDLE done;
-};
+// Where a transaction stands, as seen by the one started after it (command_transaction.cpp).
+struct TransactionTurn;
 
 struct CommandTransaction {
     SOCKET socket;
@@ -53,10 +55,13 @@ struct CommandTransaction {
     int send_offset;
     unsigned char *reply_bytes;
     int reply_length;
-    // Order at the box: each transaction waits for the one started before it to begin, then
-    // (bounded) for it to end. Both events are manual-reset; either handle may be null.
-    TransactionTurn previous;  // the previous transaction's events; closed after the wait
-    TransactionTurn turn;      // this one's: `started` before it connects, `done` once it reported
+    // Order at the box: a transaction connects once the one before it has sent its whole
+    // command or ended, and then waits at most TXN_ORDER_HOLD_MS for it to end.
+    TransactionTurn *previous;  // the predecessor's turn, let go after the wait; may be null
+    TransactionTurn *turn;      // this one's, read by its successor; may be null
+    DWORD connect_tick;         // when the connection attempt began
+    DWORD deadline;             // the worker's loop finishes the exchange at this tick
+    bool read_timer_armed;
     bool winsock_started;
     bool finished;
     CommandTransaction *next_pending;  // queue link while it waits for a worker

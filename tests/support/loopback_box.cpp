@@ -133,6 +133,7 @@ void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned dela
 
 void AcceptLoop(LoopbackBox *box)
 {
+    Sleep(box->accept_delay_ms);
     for (;;) {
         SOCKET s = accept(box->listener, NULL, NULL);
         if (s == INVALID_SOCKET) return;
@@ -179,7 +180,7 @@ bool LoopbackBox::Open(const char *loopback_address)
     local.sin_port = htons(8089);
     local.sin_addr.s_addr = inet_addr(loopback_address);
     if ((ntohl(local.sin_addr.s_addr) >> 24) != 127) return false;  // loopback only
-    if (bind(listener, (sockaddr *)&local, sizeof(local)) != 0 || listen(listener, 64) != 0) {
+    if (bind(listener, (sockaddr *)&local, sizeof(local)) != 0 || listen(listener, backlog) != 0) {
         closesocket(listener);
         listener = INVALID_SOCKET;
         return false;
@@ -232,6 +233,18 @@ std::vector<BoxConnection> LoopbackBox::Connections()
 {
     std::lock_guard<std::mutex> hold(lock);
     return connections;
+}
+
+size_t LoopbackBox::CommandCount()
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return connections.size();
+}
+
+LONGLONG LoopbackBox::CompletedAt(size_t index)
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return index < connections.size() ? connections[index].completed_qpc : 0;
 }
 
 bool LoopbackBox::WaitForEnded(size_t index, DWORD timeout_ms)

@@ -36,6 +36,8 @@ struct LoopbackBox {
     BoxMode mode = BOX_ANSWER;  // may change while open: SetMode; each connection keeps its own
     std::string reply = "OK\r\n";
     int delay_ms = 0;
+    int backlog = 64;          // connections the system holds before the box accepts them
+    DWORD accept_delay_ms = 0; // the box starts accepting this long after Open
 
     // Starts listening; false if the address could not be bound.
     bool Open(const char *loopback_address);
@@ -43,6 +45,10 @@ struct LoopbackBox {
     // Waits (bounded) until `count` connections have delivered a whole command.
     bool WaitForCommands(size_t count, DWORD timeout_ms);
     std::vector<BoxConnection> Connections();
+    // Cheap reads for timing loops: the number of whole commands, and when command `index`
+    // was complete (0 when there is no such command yet).
+    size_t CommandCount();
+    LONGLONG CompletedAt(size_t index);
     // Waits (bounded) until connection `index` (in command order) has ended.
     bool WaitForEnded(size_t index, DWORD timeout_ms);
     size_t AcceptedCount();

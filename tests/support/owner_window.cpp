@@ -9,7 +9,8 @@ const char OWNER_CLASS[] = "HalcyraTestOwner";
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     OwnerWindow *owner = (OwnerWindow *)GetWindowLongPtrA(window, GWLP_USERDATA);
-    if (owner && (message == WM_TXN_SENT || message == WM_TXN_RECEIVED || message == WM_TXN_DONE)) {
+    if (owner && (message == WM_TXN_SENT || message == WM_TXN_RECEIVED || message == WM_TXN_DONE ||
+                  message == WM_TXN_UNDELIVERED)) {
         OwnerEvent event = {};
         event.message = message;
         if (message == WM_TXN_DONE) {

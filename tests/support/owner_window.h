@@ -7,7 +7,7 @@
 #include <vector>
 
 struct OwnerEvent {
-    UINT message;           // WM_TXN_SENT, WM_TXN_RECEIVED or WM_TXN_DONE
+    UINT message;           // WM_TXN_SENT, WM_TXN_RECEIVED, WM_TXN_UNDELIVERED or WM_TXN_DONE
     bool has_result;        // DONE only: lParam was not null
     std::string reply;      // DONE only: the received bytes
     bool reply_null;        // DONE only: received_bytes was null
