@@ -152,6 +152,7 @@ void AcceptLoop(LoopbackBox *box)
                 return;
             }
             ++box->accepted;
+            conn.accept_order = (unsigned)box->accepted;
             mode = box->mode;
             box->seed = box->seed * 1103515245u + 12345u;
             if (mode == BOX_DELAY) delay = box->delay_ms;
@@ -229,10 +230,19 @@ bool LoopbackBox::WaitForCommands(size_t count, DWORD timeout_ms)
                             [&] { return connections.size() >= count; });
 }
 
+// In the order the box accepted them: each connection is recorded by a thread of its own, and
+// two accepted in a row may be recorded the other way round.
 std::vector<BoxConnection> LoopbackBox::Connections()
 {
-    std::lock_guard<std::mutex> hold(lock);
-    return connections;
+    std::vector<BoxConnection> seen;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        seen = connections;
+    }
+    std::stable_sort(seen.begin(), seen.end(), [](const BoxConnection &a, const BoxConnection &b) {
+        return a.accept_order < b.accept_order;
+    });
+    return seen;
 }
 
 size_t LoopbackBox::CommandCount()

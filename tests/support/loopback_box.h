@@ -29,6 +29,7 @@ struct BoxConnection {
     std::string command;   // the bytes up to and including the first CR LF NUL
     LONGLONG completed_qpc = 0;  // QueryPerformanceCounter when the command was complete
     bool ended = false;          // the exchange is over on the box's side
+    unsigned accept_order = 0;   // 1 for the first connection the box accepted, and so on
 };
 
 struct LoopbackBox {
