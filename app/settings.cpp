@@ -48,23 +48,19 @@ LONG ClampToLong(long long value)
 }
 
 // True when some of the window's caption would show on a monitor with its top-left corner at
-// (left, top): the strip from the window's top edge down to its client area, `width` wide.
-// In 64 bits, since the stored values may have been edited by hand.
-bool CaptionOnScreen(HWND window, LONG left, LONG top, int width)
+// (left, top): the strip from the window's top edge down to its client area, as wide as the
+// window will be (`new_width`, or 0 when it keeps its width). In 64 bits, since the stored
+// values may have been edited by hand.
+bool CaptionOnScreen(HWND window, LONG left, LONG top, int new_width)
 {
     RECT now;
     POINT client = {0, 0};
     if (!GetWindowRect(window, &now) || !ClientToScreen(window, &client)) return false;
+    long long width = new_width ? new_width : (long long)now.right - now.left;
     long long caption = (long long)client.y - now.top;
     if (caption <= 0) caption = GetSystemMetrics(SM_CYCAPTION);
-    RECT strip = {left, top, ClampToLong((long long)left + width), ClampToLong((long long)top + caption)};
+    RECT strip = {left, top, ClampToLong(left + width), ClampToLong(top + caption)};
     return MonitorFromRect(&strip, MONITOR_DEFAULTTONULL) != NULL;
-}
-
-int WindowWidth(HWND window)
-{
-    RECT now;
-    return GetWindowRect(window, &now) ? now.right - now.left : 0;
 }
 
 }  // namespace
@@ -102,8 +98,8 @@ void RemoteControl::LoadWindowPlacement(HWND window)
         UINT flags = popout ? 0 : SWP_NOSIZE;
         // The sizes are for 96 dpi; the position stays in screen pixels, as saved.
         UINT dpi = WindowDpi(window);
-        int width = popout ? ScaleForDpi(POPOUT_WIDTH, dpi) : WindowWidth(window);
-        if (!CaptionOnScreen(window, left, top, width)) flags |= SWP_NOMOVE;
+        if (!CaptionOnScreen(window, left, top, popout ? ScaleForDpi(POPOUT_WIDTH, dpi) : 0))
+            flags |= SWP_NOMOVE;
         if (flags != (SWP_NOSIZE | SWP_NOMOVE))
             SetWindowPos(window, HWND_TOP, left, top,
                          ScaleForDpi(popout ? POPOUT_WIDTH : TEMPLATE_WIDTH, dpi),
