@@ -59,6 +59,18 @@ const KeyCommandRow *FindKeyCommandRow(unsigned id)
     return NULL;
 }
 
+unsigned short KeyCommandTag(const KeyCommand *key)
+{
+    for (int i = 0; i < KEY_COMMAND_COUNT; ++i)
+        if (ALL_KEY_COMMANDS[i] == key) return (unsigned short)(i + 1);
+    return 0;
+}
+
+const KeyCommand *KeyCommandOfTag(unsigned short tag)
+{
+    return tag >= 1 && tag <= KEY_COMMAND_COUNT ? ALL_KEY_COMMANDS[tag - 1] : NULL;
+}
+
 int ReadAddressField(HWND window, unsigned char *address, int field_id)
 {
     // Room for 19 characters: a valid address has at most 15, so longer text is cut and fails.
@@ -76,13 +88,9 @@ bool RemoteControl::CheckAddress(HWND window)
     return false;
 }
 
-int g_TransactionsUnderWay = 0;
-
-bool RemoteControl::SendKey(HWND window, const char *bytes, int length)
+bool RemoteControl::SendKey(HWND window, const char *bytes, int length, unsigned short tag)
 {
-    bool started = CommandTransaction::Start(window, device_address, DEVICE_COMMAND_PORT, bytes, length);
-    if (started) ++g_TransactionsUnderWay;  // each started one reports WM_TXN_DONE exactly once
-    return started;
+    return CommandTransaction::Start(window, device_address, DEVICE_COMMAND_PORT, bytes, length, tag);
 }
 
 bool RemoteControl::SendKeyCommands(HWND window, unsigned id)
@@ -90,7 +98,8 @@ bool RemoteControl::SendKeyCommands(HWND window, unsigned id)
     const KeyCommandRow *row = FindKeyCommandRow(id);
     if (!row) return false;
     // Started one after another; the transport keeps them in this order at the box.
-    for (int i = 0; i < row->count; ++i) SendKey(window, row->keys[i]->bytes, row->keys[i]->length);
+    for (int i = 0; i < row->count; ++i)
+        SendKey(window, row->keys[i]->bytes, row->keys[i]->length, KeyCommandTag(row->keys[i]));
     return false;
 }
 
@@ -102,6 +111,6 @@ bool RemoteControl::SendFreeText(HWND window)
     int length = FrameFreeText(typed, count, frame, sizeof(frame));
     if (length == 0) return false;  // empty, or longer than a line may be
     // Goes to the address held now; the address field is not read for free text.
-    SendKey(window, frame, length);
+    SendKey(window, frame, length, 0);
     return true;
 }

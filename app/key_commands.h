@@ -22,5 +22,7 @@ extern const int KEY_COMMAND_TABLE_SIZE;
 // otherwise returns 0 and leaves the address as it was.
 int ReadAddressField(HWND window, unsigned char *address, int field_id);
 
-// Transactions started and not yet reported done (WM_TXN_DONE); UI thread only.
-extern int g_TransactionsUnderWay;
+// The tag a key command's transaction carries: its place in ALL_KEY_COMMANDS plus 1; 0 is a
+// free-text line. KeyCommandOfTag gives the key command back, or null for 0 and unknown tags.
+unsigned short KeyCommandTag(const KeyCommand *key);
+const KeyCommand *KeyCommandOfTag(unsigned short tag);

@@ -3,6 +3,7 @@
 #include "app/command_ids.h"
 #include "app/key_commands.h"
 #include "app/keypad.h"
+#include "transport/command_transaction.h"
 
 // Keys that the dialog manager uses (Tab, Enter, Escape, Space) are not here, and no control
 // label carries an '&', so no letter here is a mnemonic.
@@ -128,7 +129,7 @@ bool TranslateKeypadKey(HWND window, const MSG *msg)
     UINT virtual_key = (UINT)msg->wParam;
     bool repeat = (msg->lParam & KEY_WAS_DOWN) != 0;
     // A held key repeats, but never piles up commands behind one still under way.
-    bool hold_back = repeat && g_TransactionsUnderWay > 0;
+    bool hold_back = repeat && TransactionsUnderWay() > 0;
     if (IsMediaKey(virtual_key)) return hold_back;
     if (IsTextField(window, msg->hwnd)) return false;  // typing edits the text
     const KeyboardKey *key = FindKeyboardKey(virtual_key);

@@ -118,7 +118,6 @@ HBRUSH OnCtlColorStatic(HDC dc, HWND control)
 
 LRESULT OnTransactionDone(LPARAM lParam)
 {
-    if (g_TransactionsUnderWay > 0) --g_TransactionsUnderWay;
     ReleaseTransactionResult((TransactionResult *)lParam);
     return 0;
 }

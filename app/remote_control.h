@@ -16,7 +16,7 @@ struct RemoteControl {
     void ScaleKeypad(UINT dpi);  // every control's rectangle and the font, for another dpi
     // Key commands (key_commands.cpp)
     bool CheckAddress(HWND window);
-    bool SendKey(HWND window, const char *bytes, int length);
+    bool SendKey(HWND window, const char *bytes, int length, unsigned short tag);
     bool SendKeyCommands(HWND window, unsigned id);
     bool SendFreeText(HWND window);
     // Settings (settings.cpp)

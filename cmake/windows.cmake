@@ -26,7 +26,8 @@ add_library(address STATIC $<TARGET_OBJECTS:address_objects>)
 target_include_directories(address PUBLIC ${PROJECT_SOURCE_DIR})
 add_dependencies(address address_self_contained)
 
-add_library(transport STATIC ${PROTOCOL_SOURCES} transport/command_transaction.cpp)
+add_library(transport STATIC ${PROTOCOL_SOURCES} transport/command_transaction.cpp
+    transport/undelivered_reason.cpp)
 target_include_directories(transport PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(transport PUBLIC address ws2_32 gdi32)
 

@@ -36,6 +36,9 @@ CommandTransaction *g_PendingTail = NULL;
 // one at a time, each holding its start-up for as long as it has a socket.
 SRWLOCK g_WinsockLock = SRWLOCK_INIT;
 
+// Started transactions that have not ended.
+volatile LONG g_UnderWay = 0;
+
 // The hidden windows' class is registered once for the process.
 volatile LONG g_ClassRegistered = 0;
 
@@ -275,6 +278,8 @@ DWORD RunTransaction(CommandTransaction *txn)
         SendMessageA(hidden, WM_TXN_START, 0, (LPARAM)txn);
         RunExchange(txn);
         exit_code = 1;
+    } else {
+        txn->failure = WSASYSNOTREADY;
     }
     // Set-up failures end here too: every started transaction reports exactly once.
     txn->Finish();
@@ -286,7 +291,16 @@ DWORD RunTransaction(CommandTransaction *txn)
     return exit_code;
 }
 
+// Four address bytes in one message parameter, first byte lowest.
+LPARAM PackAddress(const unsigned char *address)
+{
+    return (LPARAM)((DWORD)address[0] | (DWORD)address[1] << 8 | (DWORD)address[2] << 16 |
+                    (DWORD)address[3] << 24);
+}
+
 }  // namespace
+
+LONG TransactionsUnderWay() { return InterlockedCompareExchange(&g_UnderWay, 0, 0); }
 
 void ReleaseTransactionResult(TransactionResult *result)
 {
@@ -296,7 +310,7 @@ void ReleaseTransactionResult(TransactionResult *result)
 }
 
 bool CommandTransaction::Start(HWND owner, const unsigned char *address, unsigned short port,
-                               const char *bytes, int length)
+                               const char *bytes, int length, unsigned short tag)
 {
     if (!address || !bytes || length <= 0) return false;
     CommandTransaction *txn = (CommandTransaction *)calloc(1, sizeof(CommandTransaction));
@@ -305,6 +319,7 @@ bool CommandTransaction::Start(HWND owner, const unsigned char *address, unsigne
     txn->owner_window = owner;
     memcpy(txn->device_address, address, 4);
     txn->port = port;
+    txn->tag = tag;
     txn->command_length = length;
     txn->command_bytes = (char *)malloc(length);
     if (!txn->command_bytes) {
@@ -319,10 +334,13 @@ bool CommandTransaction::Start(HWND owner, const unsigned char *address, unsigne
         return false;
     }
     txn->previous = g_LastTurn;
+    TransactionTurn *turn = txn->turn;  // the transaction may be gone once handed over
+    InterlockedIncrement(&g_UnderWay);
     if (TakeWorkerPlaceOrQueue(txn)) {
         HANDLE thread = CreateWorker(txn);
         if (!thread) {
             GiveBackWorkerPlace();
+            InterlockedDecrement(&g_UnderWay);
             // The next transaction waits for the same predecessor instead; no one else
             // will ever read this one's turn.
             txn->previous = NULL;
@@ -335,7 +353,7 @@ bool CommandTransaction::Start(HWND owner, const unsigned char *address, unsigne
     }
     // From here the transaction belongs to its worker (or the queue); the starter keeps only
     // the turn, for the next transaction.
-    g_LastTurn = txn->turn;
+    g_LastTurn = turn;
     return true;
 }
 
@@ -344,11 +362,18 @@ void CommandTransaction::Connect(HWND hidden)
     char text[16];
     IPAddrByteToStr(device_address, text);
     unsigned long host = inet_addr(text);
-    if (host == INADDR_NONE) return;  // refuses 255.255.255.255 too
+    if (host == INADDR_NONE) {  // refuses 255.255.255.255 too
+        failure = WSAEADDRNOTAVAIL;
+        return;
+    }
 
     socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (socket == INVALID_SOCKET) return;
+    if (socket == INVALID_SOCKET) {
+        failure = WSAGetLastError();
+        return;
+    }
     if (WSAAsyncSelect(socket, hidden, WM_TXN_SOCKET, TXN_SOCKET_EVENTS) == SOCKET_ERROR) {
+        failure = WSAGetLastError();
         CloseTransactionSocket(this);
         return;
     }
@@ -358,8 +383,10 @@ void CommandTransaction::Connect(HWND hidden)
     peer.sin_port = htons(port);
     peer.sin_addr.s_addr = host;
     if (connect(socket, (sockaddr *)&peer, sizeof(peer)) == SOCKET_ERROR &&
-        WSAGetLastError() != WSAEWOULDBLOCK)
+        WSAGetLastError() != WSAEWOULDBLOCK) {
+        failure = WSAGetLastError();
         CloseTransactionSocket(this);
+    }
 }
 
 void CommandTransaction::SendCommand()
@@ -369,7 +396,10 @@ void CommandTransaction::SendCommand()
     while (send_offset < command_length) {
         int sent = send(socket, command_bytes + send_offset, command_length - send_offset, 0);
         if (sent == SOCKET_ERROR) {
-            if (WSAGetLastError() != WSAEWOULDBLOCK) Finish();  // else FD_WRITE comes again
+            int error = WSAGetLastError();
+            if (error == WSAEWOULDBLOCK) return;  // FD_WRITE comes again
+            failure = error;
+            Finish();
             return;
         }
         send_offset += sent;
@@ -407,7 +437,14 @@ void CommandTransaction::Finish()
         closesocket(socket);
         socket = INVALID_SOCKET;  // notices still queued no longer match
     }
-    if (send_offset < command_length) PostMessageA(owner_window, WM_TXN_UNDELIVERED, 0, 0);
+    if (send_offset < command_length) {
+        // No error seen: the exchange's bound ran out before the box took the connection.
+        int error = failure ? failure : WSAETIMEDOUT;
+        PostMessageA(owner_window, WM_TXN_UNDELIVERED, MAKEWPARAM(error, tag),
+                     PackAddress(device_address));
+    }
+    // Ended, whether or not the owner can still be told: the owner sees the count down at DONE.
+    InterlockedDecrement(&g_UnderWay);
     PostResult(this);
     HoldReply(this, NULL, 0);
     // The next transaction may connect now; its notices follow this one's DONE.
@@ -465,8 +502,12 @@ LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         switch (WSAGETSELECTEVENT(lParam)) {
         case FD_CONNECT:
             // Connected: send now rather than on the FD_WRITE that follows.
-            if (WSAGETSELECTERROR(lParam) != 0) txn->Finish();  // refused, unreachable, timed out
-            else txn->SendCommand();
+            if (WSAGETSELECTERROR(lParam) != 0) {  // refused, unreachable, timed out
+                txn->failure = WSAGETSELECTERROR(lParam);
+                txn->Finish();
+            } else {
+                txn->SendCommand();
+            }
             break;
         case FD_WRITE:
             txn->SendCommand();
@@ -485,6 +526,8 @@ LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             break;
         }
         case FD_CLOSE:
+            if (txn->send_offset < txn->command_length)
+                txn->failure = WSAGETSELECTERROR(lParam) ? WSAGETSELECTERROR(lParam) : WSAECONNRESET;
             txn->Finish();  // the box closed: the closing read takes whatever it left
             break;
         }

@@ -14,6 +14,8 @@ const UINT WM_TXN_SENT = 0x8006;      // to the owner: the whole command was sen
 const UINT WM_TXN_RECEIVED = 0x8007;  // to the owner: the first read of the reply was made
 // To the owner, just before WM_TXN_DONE: the transaction ended without having sent its whole
 // command (refused, unreachable, not accepted in time, send failed). Nothing to free.
+// wParam: the Winsock error seen (low word) and the starter's tag (high word);
+// lParam: the four address bytes, first byte lowest. Decoded by the helpers below.
 const UINT WM_TXN_UNDELIVERED = 0x800A;
 const UINT_PTR IDT_TXN_READ = 0x8008;  // waiting for the box's data
 
@@ -65,17 +67,32 @@ struct CommandTransaction {
     bool winsock_started;
     bool finished;
     CommandTransaction *next_pending;  // queue link while it waits for a worker
+    unsigned short tag;         // the starter's, echoed in WM_TXN_UNDELIVERED
+    int failure;                // the Winsock error that kept the command from the box, or 0
 
     // Copies everything it is given and starts the worker (or queues it for one when many are
     // under way); never waits for the network. Returns false when it could not be started.
     // Call it from one thread only (the user-interface thread): it chains the transactions.
+    // The tag is the starter's own (which key it was); the transport only hands it back.
     static bool Start(HWND owner, const unsigned char *address, unsigned short port,
-                      const char *bytes, int length);
+                      const char *bytes, int length, unsigned short tag = 0);
     void Connect(HWND hidden);
     void SendCommand();
     int ReceiveReply();
     void Finish();
 };
+
+// Transactions started (Start returned true) that have not ended yet, whether or not their
+// WM_TXN_DONE could be posted. Any thread may read it.
+LONG TransactionsUnderWay();
+
+// The parts of a WM_TXN_UNDELIVERED notice.
+inline int UndeliveredError(WPARAM wParam) { return (int)LOWORD(wParam); }
+inline unsigned short UndeliveredTag(WPARAM wParam) { return HIWORD(wParam); }
+inline void UndeliveredAddress(LPARAM lParam, unsigned char *address)
+{
+    for (int i = 0; i < 4; ++i) address[i] = (unsigned char)((DWORD)lParam >> (8 * i));
+}
 
 DWORD WINAPI TransactionThread(LPVOID param);
 LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

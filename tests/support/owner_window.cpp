@@ -24,6 +24,10 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             }
             ReleaseTransactionResult(result);
         }
+        if (message == WM_TXN_UNDELIVERED) {
+            event.wparam = wParam;
+            UndeliveredAddress(lParam, event.address);
+        }
         owner->events.push_back(event);
         return 0;
     }

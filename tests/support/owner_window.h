@@ -11,7 +11,8 @@ struct OwnerEvent {
     bool has_result;        // DONE only: lParam was not null
     std::string reply;      // DONE only: the received bytes
     bool reply_null;        // DONE only: received_bytes was null
-    unsigned char address[4];
+    unsigned char address[4];   // DONE and UNDELIVERED
+    WPARAM wparam;              // UNDELIVERED: the error and the tag
 };
 
 struct OwnerWindow {

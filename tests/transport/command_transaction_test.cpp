@@ -1,5 +1,6 @@
 // The command transaction against a real TCP peer on loopback, under Wine.
 #include "transport/command_transaction.h"
+#include "transport/undelivered_reason.h"
 #include "transport/command_protocol.h"
 
 #include <gtest/gtest.h>
@@ -46,9 +47,9 @@ std::string Text(const unsigned char *a)
            std::to_string(a[3]);
 }
 
-bool StartKey(HWND owner, const unsigned char *address, const KeyCommand &key)
+bool StartKey(HWND owner, const unsigned char *address, const KeyCommand &key, unsigned short tag = 0)
 {
-    return CommandTransaction::Start(owner, address, DEVICE_COMMAND_PORT, key.bytes, key.length);
+    return CommandTransaction::Start(owner, address, DEVICE_COMMAND_PORT, key.bytes, key.length, tag);
 }
 
 std::string Wire(const KeyCommand &key) { return std::string(key.bytes, key.length); }
@@ -220,8 +221,9 @@ TEST_F(Transaction, EveryFaultPathEndsWithExactlyOneDone)
         if (c.listening) {
             ASSERT_TRUE(fault_box.Open(Text(c.address).c_str()));
         }
-        ASSERT_TRUE(StartKey(fault_owner.window, c.address, KEY_POWER));
+        ASSERT_TRUE(StartKey(fault_owner.window, c.address, KEY_POWER, 0xBEEF));
         ASSERT_TRUE(fault_owner.PumpUntilDone(1, 20000));
+        EXPECT_EQ(TransactionsUnderWay(), 0);
         fault_owner.PumpFor(300);
         EXPECT_EQ(fault_owner.Count(WM_TXN_DONE), 1u);
         EXPECT_TRUE(fault_owner.events.back().reply_null);
@@ -229,7 +231,13 @@ TEST_F(Transaction, EveryFaultPathEndsWithExactlyOneDone)
         EXPECT_EQ(fault_owner.Count(WM_TXN_SENT), c.listening ? 1u : 0u);
         if (!c.listening) {
             ASSERT_EQ(fault_owner.events.size(), 2u);
-            EXPECT_EQ(fault_owner.events[0].message, WM_TXN_UNDELIVERED);
+            const OwnerEvent &sign = fault_owner.events[0];
+            EXPECT_EQ(sign.message, WM_TXN_UNDELIVERED);
+            // The notice names the error, the starter's tag and the address it was for.
+            EXPECT_EQ(UndeliveredError(sign.wparam), WSAECONNREFUSED);
+            EXPECT_STREQ(UndeliveredReason(UndeliveredError(sign.wparam)), "the box refused the connection");
+            EXPECT_EQ(UndeliveredTag(sign.wparam), 0xBEEF);
+            EXPECT_EQ(memcmp(sign.address, c.address, 4), 0);
         }
         if (c.listening) {
             ASSERT_TRUE(fault_box.WaitForCommands(1, 5000));
