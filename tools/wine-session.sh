@@ -7,7 +7,7 @@ mkdir -p "$_ws_prefix"
 export WINEPREFIX=$(cd "$_ws_prefix" && pwd)
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win32
+export WINEARCH=${HALCYRA_WINEARCH:-win32}
 
 _ws_xvfb_pid=
 if [ -z "${DISPLAY:-}" ] || [ "${HALCYRA_OWN_DISPLAY:-1}" = 1 ]; then

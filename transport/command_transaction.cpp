@@ -404,7 +404,7 @@ void CommandTransaction::SendCommand()
         }
         send_offset += sent;
     }
-    PostMessageA(owner_window, WM_TXN_SENT, 0, 0);
+    PostMessageA(owner_window, WM_TXN_SENT, 0, PackAddress(device_address));
     AdvanceTurn(turn, TURN_SENT);  // the next transaction may connect now
     // A box that never answers ends the exchange when this wait runs out.
     DWORD reply_deadline = GetTickCount() + TXN_READ_WAIT_MS;

@@ -10,12 +10,12 @@ extern HINSTANCE g_Instance;
 const UINT WM_TXN_START = 0x8001;     // to the hidden window: lParam is the transaction
 const UINT WM_TXN_SOCKET = 0x8002;    // to the hidden window: posted by Winsock
 const UINT WM_TXN_DONE = 0x8003;      // to the owner: lParam is the TransactionResult (it owns it)
-const UINT WM_TXN_SENT = 0x8006;      // to the owner: the whole command was sent
+const UINT WM_TXN_SENT = 0x8006;      // to the owner: the whole command was sent; lParam the address
 const UINT WM_TXN_RECEIVED = 0x8007;  // to the owner: the first read of the reply was made
 // To the owner, just before WM_TXN_DONE: the transaction ended without having sent its whole
 // command (refused, unreachable, not accepted in time, send failed). Nothing to free.
 // wParam: the Winsock error seen (low word) and the starter's tag (high word);
-// lParam: the four address bytes, first byte lowest. Decoded by the helpers below.
+// lParam: the four address bytes, first byte lowest (as with WM_TXN_SENT). Decoded below.
 const UINT WM_TXN_UNDELIVERED = 0x800A;
 const UINT_PTR IDT_TXN_READ = 0x8008;  // waiting for the box's data
 
@@ -89,7 +89,8 @@ LONG TransactionsUnderWay();
 // The parts of a WM_TXN_UNDELIVERED notice.
 inline int UndeliveredError(WPARAM wParam) { return (int)LOWORD(wParam); }
 inline unsigned short UndeliveredTag(WPARAM wParam) { return HIWORD(wParam); }
-inline void UndeliveredAddress(LPARAM lParam, unsigned char *address)
+// The address that a WM_TXN_SENT or WM_TXN_UNDELIVERED notice was for.
+inline void NoticeAddress(LPARAM lParam, unsigned char *address)
 {
     for (int i = 0; i < 4; ++i) address[i] = (unsigned char)((DWORD)lParam >> (8 * i));
 }

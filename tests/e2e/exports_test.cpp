@@ -101,9 +101,9 @@ TEST(ExportsTest, LoadsAtPreferredBase)
 {
     ASSERT_NE(g_Module, nullptr) << "LoadLibraryA(" << g_ProgramPath << ") failed";
     EXPECT_EQ(ImageBaseOnDisk(g_ProgramPath), PREFERRED_BASE);
-    EXPECT_EQ(reinterpret_cast<DWORD>(g_Module), PREFERRED_BASE);
+    EXPECT_EQ((ULONG_PTR)g_Module, PREFERRED_BASE);
     // This program keeps the usual base, far from the library's.
-    EXPECT_NE(reinterpret_cast<DWORD>(GetModuleHandleA(NULL)), PREFERRED_BASE);
+    EXPECT_NE((ULONG_PTR)GetModuleHandleA(NULL), PREFERRED_BASE);
 }
 
 TEST(ExportsTest, ExportDirectory)

@@ -26,7 +26,7 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         }
         if (message == WM_TXN_UNDELIVERED) {
             event.wparam = wParam;
-            UndeliveredAddress(lParam, event.address);
+            NoticeAddress(lParam, event.address);
         }
         owner->events.push_back(event);
         return 0;
