@@ -1,24 +1,21 @@
 #include "app/remote_control.h"
 #include "address/address.h"
+#include "app/device_address.h"
 #include "app/display_scale.h"
 
 #include <limits.h>
 
 namespace {
 
-const char SETTINGS_KEY[] = "SOFTWARE\\Quillon\\Halcyra Remote";
 const char VALUE_LEFT[] = "Remote Window Left";
 const char VALUE_RIGHT[] = "Remote Window Right";
 const char VALUE_TOP[] = "Remote Window Top";
 const char VALUE_BOTTOM[] = "Remote Window Bottom";
 const char VALUE_POPOUT[] = "Popout Window Visible";
-const char VALUE_ADDRESS[] = "IP Address";
 
 const int POPOUT_WIDTH = 266;
 const int WINDOW_HEIGHT = 545;
 const int TEMPLATE_WIDTH = 196;  // passed with SWP_NOSIZE, so only for completeness
-const DWORD ADDRESS_BUFFER = 260;
-const DWORD ADDRESS_TEXT_MAX = 19;  // what the address parser takes
 
 HKEY OpenForWriting()
 {
@@ -28,16 +25,6 @@ HKEY OpenForWriting()
                         KEY_ALL_ACCESS, NULL, &key, &disposition) != ERROR_SUCCESS)
         return NULL;
     return key;
-}
-
-// The stored text is the data up to its first NUL. Data without a NUL is no text, and text
-// longer than the 19 characters the address parser takes was not written by this program:
-// both are treated as absent.
-bool UsableAddressText(const char *data, DWORD size)
-{
-    for (DWORD i = 0; i < size && i < ADDRESS_BUFFER; ++i)
-        if (data[i] == '\0') return i <= ADDRESS_TEXT_MAX;
-    return false;
 }
 
 LONG ClampToLong(long long value)
@@ -65,18 +52,7 @@ bool CaptionOnScreen(HWND window, LONG left, LONG top, int new_width)
 
 }  // namespace
 
-void RemoteControl::LoadDeviceAddress()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    char data[ADDRESS_BUFFER] = {0};
-    DWORD size = ADDRESS_BUFFER;
-    DWORD type;
-    if (RegQueryValueExA(key, VALUE_ADDRESS, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS &&
-        UsableAddressText(data, size))
-        IPAddrStrToByte(data, device_address);
-    RegCloseKey(key);
-}
+void RemoteControl::LoadDeviceAddress() { LoadSavedAddress(device_address); }
 
 void RemoteControl::LoadWindowPlacement(HWND window)
 {

@@ -32,6 +32,7 @@ target_include_directories(transport PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(transport PUBLIC address ws2_32 gdi32)
 
 add_subdirectory(app)
+add_subdirectory(sender)
 
 # One CTest entry per test program; CMAKE_CROSSCOMPILING_EMULATOR runs it through Wine.
 function(halcyra_wine_test name)
