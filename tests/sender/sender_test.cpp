@@ -1,0 +1,219 @@
+// HalcyraSend run as a separate process against an in-process box on loopback, under Wine: bytes
+// and order at the box, the pause, every kind of bad argument, a box that refuses, and the saved
+// address (the real per-user key: CTest runs no other test that touches it at the same time).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/device_address.h"
+#include "app/key_commands.h"
+#include "app/keypad.h"
+#include "tests/support/loopback_box.h"
+#include "tests/support/wine_path.h"
+
+namespace {
+
+std::string g_SendExe;
+const char BOX[] = "127.0.0.64";
+const char NOBODY[] = "127.0.0.65";  // nothing listens here: connections are refused
+const DWORD RUN_BOUND_MS = 60000;    // the transport's own bounds end every run well before
+
+struct SendOutcome {
+    int code;
+    std::string out, err;
+};
+
+std::string ReadBack(HANDLE file, const std::string &name)
+{
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    SetFilePointer(file, 0, NULL, FILE_BEGIN);
+    while (ReadFile(file, buffer, sizeof(buffer), &got, NULL) && got) text.append(buffer, got);
+    CloseHandle(file);
+    DeleteFileA(name.c_str());
+    std::string lines;  // without the CRs of the console's line ends
+    for (char c : text)
+        if (c != '\r') lines += c;
+    return lines;
+}
+
+// Runs the sender with the arguments; its standard output and error go to files of their own
+// (new names each run: Wine may let a file of an ended run go only after the next has begun).
+SendOutcome Send(const std::string &arguments)
+{
+    static int runs = 0;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
+    std::string names[2];
+    HANDLE files[2];
+    for (int i = 0; i < 2; ++i) {
+        names[i] = "sender_test_" + std::to_string(++runs) + ".txt";
+        files[i] = CreateFileA(names[i].c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               &inherit, CREATE_ALWAYS, 0, NULL);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = files[0];
+    startup.hStdError = files[1];
+    PROCESS_INFORMATION info = {};
+    std::string command = "\"" + g_SendExe + "\" " + arguments;
+    SendOutcome run = {-1, "", ""};
+    if (CreateProcessA(g_SendExe.c_str(), &command[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &info)) {
+        DWORD code = 0;
+        if (WaitForSingleObject(info.hProcess, RUN_BOUND_MS) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 99);
+        GetExitCodeProcess(info.hProcess, &code);
+        run.code = (int)code;
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    } else {
+        run.err = "cannot start the sender: error " + std::to_string(GetLastError());
+    }
+    run.out = ReadBack(files[0], names[0]);
+    run.err += ReadBack(files[1], names[1]);
+    return run;
+}
+
+std::string Wire(const std::string &name) { return "press " + name + "\r\n" + '\0'; }
+
+struct SenderTest : ::testing::Test {
+    LoopbackBox box;
+    void SetUp() override { ASSERT_TRUE(box.Open(BOX)); }
+    // Commands at the box since `before`, in the order it accepted them.
+    std::vector<std::string> CommandsSince(size_t before)
+    {
+        std::vector<std::string> commands;
+        std::vector<BoxConnection> seen = box.Connections();
+        for (size_t i = before; i < seen.size(); ++i) commands.push_back(seen[i].command);
+        return commands;
+    }
+};
+
+TEST_F(SenderTest, SendsLabelsKeyNamesDigitsAndTextInOrder)
+{
+    struct Row {
+        std::string arguments;
+        std::vector<std::string> commands;
+    };
+    std::vector<Row> rows = {
+        {"POWER \"vol up\" \"Chan Down\" home", {Wire("POWER"), Wire("VOLUME_UP"), Wire("PAGE_CHANNEL_DOWN"), Wire("MENU")}},
+        {"/v volume_up Page_Channel_Up select 705",
+         {Wire("VOLUME_UP"), Wire("PAGE_CHANNEL_UP"), Wire("SELECT"), Wire("NUMBER7"), Wire("NUMBER0"), Wire("NUMBER5")}},
+        {"/text \"hello box\" OK /text " + std::string(251, 'x'),
+         {std::string("hello box\r\n") + '\0', Wire("OK"), std::string(251, 'x') + "\r\n" + '\0'}},
+    };
+    // Every button by its label, a multi-key button with all its keys.
+    Row labels;
+    for (const KeypadControl &control : KEYPAD_CONTROLS) {
+        const KeyCommandRow *row = FindKeyCommandRow((unsigned)control.id);
+        if (control.kind != KEYPAD_BUTTON || !row) continue;
+        std::string label = control.label;
+        for (char &c : label) c = c == '\n' ? ' ' : c;
+        labels.arguments += " \"" + label + "\"";
+        for (int i = 0; i < row->count; ++i) labels.commands.push_back(row->keys[i]->bytes + std::string(1, '\0'));
+    }
+    rows.push_back(labels);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.arguments);
+        size_t before = box.Connections().size();
+        SendOutcome run = Send(std::string(BOX) + " " + row.arguments);
+        EXPECT_EQ(run.code, 0);
+        EXPECT_EQ(run.err, "");
+        ASSERT_TRUE(box.WaitForCommands(before + row.commands.size(), 10000));
+        EXPECT_EQ(CommandsSince(before), row.commands);
+        std::string sent;  // /v: one line per command sent
+        for (const std::string &c : row.commands) sent += "sent " + c.substr(6, c.size() - 9) + " to " + BOX + "\n";
+        EXPECT_EQ(run.out, row.arguments.compare(0, 3, "/v ") == 0 ? sent : "");
+    }
+}
+
+TEST_F(SenderTest, WaitPausesBetweenTheConnections)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    SendOutcome run = Send(std::string(BOX) + " MENU /wait 400 DOWN");
+    EXPECT_EQ(run.code, 0) << run.err;
+    ASSERT_TRUE(box.WaitForCommands(2, 10000));
+    std::vector<BoxConnection> seen = box.Connections();
+    EXPECT_EQ(CommandsSince(0), std::vector<std::string>({Wire("MENU"), Wire("DOWN")}));
+    // The pause starts once MENU was sent; the box may have stamped MENU a little after that.
+    double gap_ms = (seen[1].completed_qpc - seen[0].completed_qpc) * 1000.0 / frequency.QuadPart;
+    EXPECT_GE(gap_ms, 300) << "without the pause the keys come a few ms apart";
+}
+
+TEST_F(SenderTest, BadArgumentsSendNothingAndNameTheArgument)
+{
+    const std::string b = std::string(BOX) + " POWER ";
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {b + "FOO", "unknown key \"FOO\""},
+        {"127.0.0.256 POWER", "\"127.0.0.256\""},
+        {"127.000.0.64 POWER", "\"127.000.0.64\""},
+        {"0.0.0.0 POWER", "\"0.0.0.0\""},
+        {b + BOX, std::string("\"") + BOX + "\": the address goes before"},
+        {b + "\"VOL  UP\"", "\"VOL  UP\""},
+        {b + "/text \"\"", "/text \"\""},
+        {b + "/text " + std::string(252, 'y'), "/text \"yyyy"},
+        {b + "/text", "/text needs"},
+        {b + "/wait 60001", "/wait \"60001\""},
+        {b + "/wait -1", "/wait \"-1\""},
+        {b + "/wait", "/wait needs"},
+        {b + "/bogus", "\"/bogus\""},
+        {BOX, "nothing to send"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.first);
+        SendOutcome run = Send(row.first);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_NE(run.err.find(row.second), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Usage: HalcyraSend"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(box.AcceptedCount(), 0u) << "the sender exits only after its transactions";
+    }
+}
+
+TEST_F(SenderTest, BoxThatRefusesNamesEveryKeyNotSent)
+{
+    SendOutcome run = Send(std::string(NOBODY) + " POWER \"VOL UP\"");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, std::string("HalcyraSend: POWER not sent to ") + NOBODY + ": the box refused the connection\n" +
+                           "HalcyraSend: VOLUME_UP not sent to " + NOBODY + ": the box refused the connection\n");
+    EXPECT_EQ(run.out, "");
+}
+
+TEST_F(SenderTest, SavedAddressUsedWhenNoneGiven)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL), 0);
+    char saved[260] = {0};
+    DWORD size = sizeof(saved) - 1;
+    bool had_value = RegQueryValueExA(key, VALUE_ADDRESS, NULL, NULL, (BYTE *)saved, &size) == 0;
+    for (const char *text : {BOX, "0.0.0.0", ""}) {
+        SCOPED_TRACE(text);
+        if (*text) RegSetValueExA(key, VALUE_ADDRESS, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+        else RegDeleteValueA(key, VALUE_ADDRESS);
+        SendOutcome run = Send("POWER");
+        bool usable = text == BOX;
+        EXPECT_EQ(run.code, usable ? 0 : 2) << run.err;
+        EXPECT_EQ(run.err.find("saved none") != std::string::npos, !usable) << run.err;
+        EXPECT_EQ(box.AcceptedCount(), 1u);
+    }
+    if (had_value) RegSetValueExA(key, VALUE_ADDRESS, 0, REG_SZ, (const BYTE *)saved, (DWORD)strlen(saved) + 1);
+    RegCloseKey(key);
+    EXPECT_EQ(CommandsSince(0), std::vector<std::string>({Wire("POWER")}));
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 2;
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 2) {
+        printf("usage: sender_test PATH_TO_HalcyraSend.exe\n");
+        return 2;
+    }
+    g_SendExe = WindowsPath(argv[1]);
+    return RUN_ALL_TESTS();
+}
