@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmark of the real program under Wine: builds what is needed, runs remote_bench in a Wine
 # prefix of its own, and prints the figures (Markdown) with the executable's size and imports.
-# `bash tools/bench.sh latency` measures the press-to-wire latency only; `--wine10` first runs it
+# `bash tools/bench.sh latency` measures the press-to-wire latency only; `bash tools/bench.sh
+# sender` measures the command-line sender against its floor only; `--wine10` first runs it
 # under Wine 10 (the root that `bash tools/setup.sh --wine10` makes) instead of Wine 8.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +16,7 @@ bash tools/setup.sh || exit 1
 source tools/wine-build.sh
 cmake -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" >/dev/null || exit 1
-cmake --build "$win_build" --target HalcyraRemote remote_bench bare_window floor_window >/dev/null || exit 1
+cmake --build "$win_build" --target HalcyraRemote remote_bench bare_window floor_window send_bench >/dev/null || exit 1
 
 exe=$win_build/app/HalcyraRemote.exe
 source tools/wine-session.sh "$win_build/bench-prefix-wine${HALCYRA_WINE:-8}"
@@ -28,4 +29,11 @@ echo "Imports: $(objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')
 echo
 bench=$root/$win_build/tools/bench
 echo "Build: ${win_bits}-bit."
+if [ "${1:-}" = sender ]; then
+    send=$win_build/app/HalcyraSend.exe
+    echo "HalcyraSend.exe: $(stat -c %s "$send") bytes; imports: $(objdump -p "$send" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')"
+    echo
+    wine "$bench/send_bench.exe" "$root/$send" "$bench/floor_send.exe" "${@:2}" | tr -d '\r'
+    exit "${PIPESTATUS[0]}"
+fi
 wine "$bench/remote_bench.exe" "$root/$exe" "$bench/bare_window.exe" "$bench/floor_window.exe" "$@" | tr -d '\r'
