@@ -16,7 +16,7 @@ const char SEND_DETAILS[] =
     "  KEY         a button's label (POWER, \"VOL UP\"), a key name (VOLUME_UP), or digits\n"
     "              (705: one digit key per digit); any case\n"
     "  /text LINE  a free-text line of 1 to 251 characters\n"
-    "  /wait MS    a pause of 0 to 60000 ms, once the keys before it have reached the box\n"
+    "  /wait MS    a pause of 0 to 60000 ms once the commands before it were sent\n"
     "  /v          one line on standard output per command sent\n"
     "  /keys       every key name and what it sends\n"
     "Exit code: 0 every command sent, 1 some not sent, 2 a bad argument (then nothing is sent).\n";
