@@ -4,7 +4,8 @@
 
 namespace {
 
-const char ALWAYS_ON_TOP_ITEM[] = "&Always on top";
+// T: Wine's system menu has an item of its own on A.
+const char ALWAYS_ON_TOP_ITEM[] = "Always on &top";
 
 void ApplyAlwaysOnTop(HWND window, bool on)
 {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/command_ids.h"
+#include "app/display_scale.h"
 #include "app/key_commands.h"
 #include "app/keypad.h"
 #include "transport/command_transaction.h"
@@ -17,11 +18,11 @@ const COLORREF SIGN_TEXT = RGB(255, 255, 255);
 const char SIGN_FIND_HINT[] = "\r\nCtrl+F finds the box.";
 const int KEY_NAME_MAX = 32;       // the longest key name has 17 characters
 const int SIGN_TIP_MAX = 256;      // the longest tip has about 130
-const int SIGN_TIP_WIDTH = 400;    // pixels; lines break only at the text's own line ends
+const int SIGN_TIP_WIDTH = 240;    // pixels at 96 dpi: the tip about as wide as the window
 const int KEY_NAME_OFFSET = 6;     // after "press "
 
 bool g_Undelivered = false;  // UI thread only
-HWND g_SignTip = NULL;       // the tooltip, owned by the main window
+HWND g_SignTip = NULL;       // the tooltip; DestroyDeliverySignTip destroys it
 
 // The tooltip's two areas: the label (a static lets the mouse through to the window, so its
 // area is a rectangle of the window) and the address field.
@@ -101,12 +102,13 @@ void CreateDeliverySignTip(HWND window)
 {
     INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_BAR_CLASSES};
     if (!InitCommonControlsEx(&classes)) return;
-    // Topmost, so that it shows over a window that is always on top.
+    // Topmost, so that it shows over a window that is always on top. Not owned by the window:
+    // under Wine a topmost window that it owns keeps it from becoming topmost itself.
     g_SignTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, NULL,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
                                 (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
     if (!g_SignTip) return;
-    SendMessageA(g_SignTip, TTM_SETMAXTIPWIDTH, 0, SIGN_TIP_WIDTH);
+    PlaceDeliverySignTip(window);
     for (int which = 0; which < 2; ++which) {
         TOOLINFOA tool;
         DescribeTool(window, which, &tool);
@@ -114,6 +116,13 @@ void CreateDeliverySignTip(HWND window)
         SendMessageA(g_SignTip, TTM_ADDTOOLA, 0, (LPARAM)&tool);
     }
     SendMessageA(g_SignTip, TTM_ACTIVATE, FALSE, 0);
+}
+
+void DestroyDeliverySignTip()
+{
+    if (g_SignTip) DestroyWindow(g_SignTip);
+    g_SignTip = NULL;
+    g_Undelivered = false;
 }
 
 LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam)
@@ -159,6 +168,7 @@ HBRUSH DeliverySignColours(HDC dc, HWND control)
 void PlaceDeliverySignTip(HWND window)
 {
     if (!g_SignTip) return;
+    SendMessageA(g_SignTip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(SIGN_TIP_WIDTH, WindowDpi(window)));
     TOOLINFOA tool;
     DescribeTool(window, 0, &tool);
     SendMessageA(g_SignTip, TTM_NEWTOOLRECTA, 0, (LPARAM)&tool);

@@ -53,6 +53,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
 
 LRESULT OnDestroy(HWND window)
 {
+    DestroyDeliverySignTip();
     // A window whose creation failed has nothing worth saving.
     if (g_RemoteControl) {
         g_RemoteControl->SaveWindowRect(window);
