@@ -18,6 +18,7 @@ const char TOP[] = "Remote Window Top";
 const char BOTTOM[] = "Remote Window Bottom";
 const char POPOUT[] = "Popout Window Visible";
 const char ADDRESS[] = "IP Address";
+const char ON_TOP[] = "Always On Top";
 const char TEST_WINDOW_CLASS[] = "HalcyraSettingsTestWindow";
 
 HKEY g_Root = NULL;  // the test's own key, which HKEY_CURRENT_USER stands for while tests run
@@ -389,6 +390,29 @@ TEST_F(Settings, StoredAddressText)
     RegDeleteTreeA(g_Root, "SOFTWARE");
     PutRect(1, 2, 3, 4);
     EXPECT_EQ(Dotted(Loaded().bytes), "0.0.0.0");
+}
+
+TEST_F(Settings, AlwaysOnTopIsOnOnlyForADwordOfOne)
+{
+    EXPECT_FALSE(LoadAlwaysOnTop());
+    EXPECT_FALSE(KeyExists()) << "reading created the key";
+    SaveAlwaysOnTop(true);
+    ExpectDword(ON_TOP, 1);
+    EXPECT_TRUE(LoadAlwaysOnTop());
+    SaveAlwaysOnTop(false);
+    ExpectDword(ON_TOP, 0);
+    EXPECT_FALSE(LoadAlwaysOnTop());
+    // Foreign values: another number, the text "1", other types and sizes.
+    DWORD one = 1;
+    long long wide = 1;
+    PutDword(ON_TOP, 2);
+    EXPECT_FALSE(LoadAlwaysOnTop());
+    PutText(ON_TOP, "1");
+    EXPECT_FALSE(LoadAlwaysOnTop());
+    Put(ON_TOP, REG_BINARY, &one, 4);
+    EXPECT_FALSE(LoadAlwaysOnTop());
+    Put(ON_TOP, REG_QWORD, &wide, 8);
+    EXPECT_FALSE(LoadAlwaysOnTop());
 }
 
 // Makes HKEY_CURRENT_USER stand for a fresh key of this process, and checks that it does.
