@@ -402,17 +402,14 @@ TEST_F(Settings, AlwaysOnTopIsOnOnlyForADwordOfOne)
     SaveAlwaysOnTop(false);
     ExpectDword(ON_TOP, 0);
     EXPECT_FALSE(LoadAlwaysOnTop());
-    // Foreign values: another number, the text "1", other types and sizes.
-    DWORD one = 1;
-    long long wide = 1;
-    PutDword(ON_TOP, 2);
-    EXPECT_FALSE(LoadAlwaysOnTop());
-    PutText(ON_TOP, "1");
-    EXPECT_FALSE(LoadAlwaysOnTop());
-    Put(ON_TOP, REG_BINARY, &one, 4);
-    EXPECT_FALSE(LoadAlwaysOnTop());
-    Put(ON_TOP, REG_QWORD, &wide, 8);
-    EXPECT_FALSE(LoadAlwaysOnTop());
+    // Foreign values: another number, the text "1", four bytes of another type, eight bytes.
+    const long long one = 1, two = 2;
+    const struct { DWORD type; const void *data; DWORD size; } foreign[] = {
+        {REG_DWORD, &two, 4}, {REG_SZ, "1", 2}, {REG_BINARY, &one, 4}, {REG_QWORD, &one, 8}};
+    for (const auto &value : foreign) {
+        Put(ON_TOP, value.type, value.data, value.size);
+        EXPECT_FALSE(LoadAlwaysOnTop()) << "type " << value.type;
+    }
 }
 
 // Makes HKEY_CURRENT_USER stand for a fresh key of this process, and checks that it does.

@@ -424,10 +424,7 @@ fi
 reg_set_dword "Remote Window Left" 200
 reg_set_dword "Remote Window Top" 120
 reg_set_dword "Popout Window Visible" 1
-reg_set_text "Always On Top" 1  # foreign: not a DWORD
 if start_program; then
-    [ "$(on_top)" = "0 unchecked" ] && pass "a foreign \"Always On Top\" value is off" ||
-        fail "a foreign \"Always On Top\" value is off" "$(on_top)"
     read -r l t r b w h _ <<<"$(drv rect)"
     [ "$l $t $w $h" = "200 120 266 545" ] && pass "popout flag 1: window at 200,120 and 266 x 545" ||
         fail "popout flag 1: window at 200,120 and 266 x 545" "rect $l $t $r $b (${w}x$h)"
