@@ -156,7 +156,8 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 void FocusWhereKeysWork(HWND window)
 {
-    if (!g_RemoteControl) return;
+    // Started minimised, the window takes the dialog's usual focus once it is restored.
+    if (!g_RemoteControl || IsIconic(window)) return;
     const unsigned char *address = g_RemoteControl->device_address;
     if ((address[0] | address[1] | address[2] | address[3]) == 0) return;
     HWND ok = GetDlgItem(window, IDC_OK);
