@@ -2,7 +2,10 @@
 
 #include <new>
 
+#include "app/always_on_top.h"
 #include "app/command_ids.h"
+#include "app/delivery_sign.h"
+#include "app/held_button.h"
 #include "app/key_commands.h"
 #include "app/keyboard.h"
 #include "app/remote_control.h"
@@ -43,11 +46,14 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     if (!remote) return -1;  // the window never runs without its controller
     g_RemoteControl = remote;
     AddKeyListMenuItem(window);
+    AddAlwaysOnTopMenuItem(window);
+    CreateDeliverySignTip(window);
     return 0;
 }
 
 LRESULT OnDestroy(HWND window)
 {
+    DestroyDeliverySignTip();
     // A window whose creation failed has nothing worth saving.
     if (g_RemoteControl) {
         g_RemoteControl->SaveWindowRect(window);
@@ -68,6 +74,7 @@ LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
     SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (g_RemoteControl) g_RemoteControl->ScaleKeypad(dpi);
+    PlaceDeliverySignTip(window);
     return 0;
 }
 
@@ -89,31 +96,6 @@ bool RouteCommand(HWND window, WPARAM wParam)
         return true;
     }
     return false;
-}
-
-// The delivery sign: the address label turns red while the last command that ended did not
-// reach the box. The transport only reports; the window shows it, without a box or a focus change.
-const COLORREF SIGN_BACKGROUND = RGB(204, 0, 0);
-const COLORREF SIGN_TEXT = RGB(255, 255, 255);
-bool g_Undelivered = false;
-
-LRESULT SetDeliverySign(HWND window, bool undelivered)
-{
-    if (g_Undelivered != undelivered) {
-        g_Undelivered = undelivered;
-        InvalidateRect(GetDlgItem(window, IDC_ADDRESS_LABEL), NULL, TRUE);
-    }
-    return 0;
-}
-
-// Null lets the dialog manager colour the control as usual.
-HBRUSH OnCtlColorStatic(HDC dc, HWND control)
-{
-    if (!g_Undelivered || GetDlgCtrlID(control) != IDC_ADDRESS_LABEL) return NULL;
-    SetTextColor(dc, SIGN_TEXT);
-    SetBkColor(dc, SIGN_BACKGROUND);
-    SetDCBrushColor(dc, SIGN_BACKGROUND);
-    return (HBRUSH)GetStockObject(DC_BRUSH);  // a stock brush: nothing to free
 }
 
 LRESULT OnTransactionDone(LPARAM lParam)
@@ -142,20 +124,22 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TXN_DONE:
         return OnTransactionDone(lParam);
     case WM_TXN_SENT:
-        return SetDeliverySign(window, false);
+        return ClearDeliverySign(window);
     case WM_TXN_UNDELIVERED:
-        return SetDeliverySign(window, true);
+        return ShowDeliverySign(window, wParam, lParam);
     case WM_CTLCOLORSTATIC:
-        if (HBRUSH brush = OnCtlColorStatic((HDC)wParam, (HWND)lParam)) return (LRESULT)brush;
+        if (HBRUSH brush = DeliverySignColours((HDC)wParam, (HWND)lParam)) return (LRESULT)brush;
         break;
     case WM_APPCOMMAND:
         if (g_RemoteControl && RouteAppCommand(window, lParam)) return TRUE;
         break;
     case WM_TIMER:
+        if (wParam == IDT_BUTTON_REPEAT) return RepeatHeldButton(window);
         if (wParam != IDT_KEY_PRESSED) break;
         ReleasePressedLook(window);
         return 0;
     case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == IDM_ALWAYS_ON_TOP) return ToggleAlwaysOnTop(window);
         if ((wParam & 0xFFF0) != IDM_KEY_LIST) break;
         ShowKeyList(window);
         return 0;
@@ -168,6 +152,16 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     }
     return DefDlgProcA(window, message, wParam, lParam);
+}
+
+void FocusWhereKeysWork(HWND window)
+{
+    // Started minimised, the window takes the dialog's usual focus once it is restored.
+    if (!g_RemoteControl || IsIconic(window)) return;
+    const unsigned char *address = g_RemoteControl->device_address;
+    if ((address[0] | address[1] | address[2] | address[3]) == 0) return;
+    HWND ok = GetDlgItem(window, IDC_OK);
+    if (ok) SetFocus(ok);
 }
 
 ATOM RegisterRemoteWindowClass(HINSTANCE instance)

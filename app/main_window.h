@@ -14,3 +14,7 @@ extern RemoteControl *g_RemoteControl;
 
 ATOM RegisterRemoteWindowClass(HINSTANCE instance);
 LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Once the window shows: with a saved address (not 0.0.0.0) the focus goes to OK, whose
+// accidental press is harmless, so that the first key typed reaches the box; without one it
+// stays in the address field, where the address is typed.
+void FocusWhereKeysWork(HWND window);

@@ -12,6 +12,7 @@ const char VALUE_RIGHT[] = "Remote Window Right";
 const char VALUE_TOP[] = "Remote Window Top";
 const char VALUE_BOTTOM[] = "Remote Window Bottom";
 const char VALUE_POPOUT[] = "Popout Window Visible";
+const char VALUE_ALWAYS_ON_TOP[] = "Always On Top";
 
 const int POPOUT_WIDTH = 266;
 const int WINDOW_HEIGHT = 545;
@@ -106,5 +107,24 @@ void RemoteControl::SaveDeviceAddress()
     DWORD length = 0;
     while (text[length]) ++length;
     RegSetValueExA(key, VALUE_ADDRESS, 0, REG_SZ, (const BYTE *)text, length + 1);
+    RegCloseKey(key);
+}
+
+bool LoadAlwaysOnTop()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD value = 0, type = REG_NONE, size = sizeof(value);
+    bool read = RegQueryValueExA(key, VALUE_ALWAYS_ON_TOP, NULL, &type, (BYTE *)&value, &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return read && type == REG_DWORD && size == sizeof(value) && value == 1;  // anything else is off
+}
+
+void SaveAlwaysOnTop(bool on)
+{
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    DWORD value = on ? 1 : 0;
+    RegSetValueExA(key, VALUE_ALWAYS_ON_TOP, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
     RegCloseKey(key);
 }

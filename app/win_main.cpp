@@ -1,5 +1,7 @@
 // Entry point: registers the main window's class, creates the window from its template,
-// and runs the message loop: keypad keys first, then the dialog manager's keyboard handling.
+// and runs the message loop: held buttons and keypad keys first, then the dialog manager's
+// keyboard handling.
+#include "app/held_button.h"
 #include "app/keyboard.h"
 #include "app/main_window.h"
 #include "transport/command_transaction.h"
@@ -13,11 +15,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command)
     HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_REMOTE), NULL, NULL, 0);
     if (!window) return 1;  // without a window nothing would ever end the loop
     ShowWindow(window, show_command);
+    FocusWhereKeysWork(window);
 
     MSG msg = {};
     int status;
     while ((status = GetMessageA(&msg, NULL, 0, 0)) != 0) {
         if (status == -1) break;
+        WatchHeldButton(window, &msg);
         if (TranslateKeypadKey(window, &msg)) continue;
         if (!IsDialogMessageA(window, &msg)) {
             TranslateMessage(&msg);

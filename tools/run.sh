@@ -141,14 +141,17 @@ shoot() {  # FILE: the remote's window as the screen shows it
 mkdir -p docs
 shoot docs/screenshot.png
 
-# A key that cannot reach a box: nothing listens on 127.0.0.112, so the address label turns red;
-# the next key that reaches the box clears it.
+# A key that cannot reach a box: nothing listens on 127.0.0.112, so the address label turns red
+# and reads "Not sent", and its tooltip says why; the next key that reaches the box clears it.
 say "clicking 1 with 127.0.0.112 in the address field, where nothing listens"
 drv set-text 1044 127.0.0.112 >/dev/null && click 1022
 if drv wait-red 1043 yes 10 >/dev/null; then
-    say "the address label is red: the key did not reach a box"
+    say "the address label is red and reads \"$(drv get-text 1043)\": the key did not reach a box"
     sleep 0.3
     shoot docs/undelivered.png
+    xdotool mousemove --sync $(drv center 1043)
+    tip=$(drv wait-tip 10) && say "its tooltip: $tip"
+    xdotool mousemove 0 0
 else
     say "the address label did not turn red"
 fi

@@ -18,6 +18,7 @@ const char TOP[] = "Remote Window Top";
 const char BOTTOM[] = "Remote Window Bottom";
 const char POPOUT[] = "Popout Window Visible";
 const char ADDRESS[] = "IP Address";
+const char ON_TOP[] = "Always On Top";
 const char TEST_WINDOW_CLASS[] = "HalcyraSettingsTestWindow";
 
 HKEY g_Root = NULL;  // the test's own key, which HKEY_CURRENT_USER stands for while tests run
@@ -389,6 +390,23 @@ TEST_F(Settings, StoredAddressText)
     RegDeleteTreeA(g_Root, "SOFTWARE");
     PutRect(1, 2, 3, 4);
     EXPECT_EQ(Dotted(Loaded().bytes), "0.0.0.0");
+}
+
+TEST_F(Settings, AlwaysOnTopIsOnOnlyForADwordOfOne)
+{
+    // Saving 1 and 0 and applying them at the next start: the end-to-end test.
+    EXPECT_FALSE(LoadAlwaysOnTop());
+    EXPECT_FALSE(KeyExists()) << "reading created the key";
+    SaveAlwaysOnTop(true);
+    EXPECT_TRUE(LoadAlwaysOnTop());
+    // Foreign values: another number, the text "1", four bytes of another type, eight bytes.
+    const long long one = 1, two = 2;
+    const struct { DWORD type; const void *data; DWORD size; } foreign[] = {
+        {REG_DWORD, &two, 4}, {REG_SZ, "1", 2}, {REG_BINARY, &one, 4}, {REG_QWORD, &one, 8}};
+    for (const auto &value : foreign) {
+        Put(ON_TOP, value.type, value.data, value.size);
+        EXPECT_FALSE(LoadAlwaysOnTop()) << "type " << value.type;
+    }
 }
 
 // Makes HKEY_CURRENT_USER stand for a fresh key of this process, and checks that it does.

@@ -35,6 +35,9 @@
 //   e2e_driver item-center ID INDEX     screen coordinates "x y" of the list box item's centre
 //   e2e_driver --in CAPTION COMMAND ... the command acts on the window owned by the main window with
 //                                       that caption (waiting up to 10 s for it) instead of the main window
+//   e2e_driver wait-tip SECONDS         waits for a tooltip of the program on the screen; prints its text
+//   e2e_driver ex-style                 the main window's extended style, 0x hexadecimal
+//   e2e_driver menu-state ITEM          "checked", "unchecked" or "missing": the system menu item
 // Numbers may be decimal or 0x hexadecimal. Exit code 0 on success, 1 on a failed check,
 // 2 on a usage error.
 //
@@ -65,6 +68,7 @@ const char PROBE_MESSAGE_NAME[] = "HalcyraE2EFontProbe";
 // charset stock face font" and sends the lines back with WM_COPYDATA. A nonzero lParam
 // (new dpi, old dpi) first sends the window WM_DPICHANGED with its rectangle scaled by new/old,
 // and adds the line "old-font TYPE": what GetObjectType says of the first control's font before.
+// A request with only its low word (a system menu item) reports just "menu STATE" of that item.
 extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessageHook(int code, WPARAM wParam, LPARAM lParam)
 {
     static UINT probe_message = RegisterWindowMessageA(PROBE_MESSAGE_NAME);
@@ -74,7 +78,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessageHook(int code, 
         HWND main_window = msg->hwnd;
         std::string report;
         HFONT old_font = NULL;
-        if (msg->lParam) {
+        bool menu_request = msg->lParam && !HIWORD(msg->lParam);
+        if (msg->lParam && !menu_request) {
             int new_dpi = LOWORD(msg->lParam), old_dpi = HIWORD(msg->lParam);
             old_font = (HFONT)SendMessageA(GetWindow(main_window, GW_CHILD), WM_GETFONT, 0, 0);
             RECT r;
@@ -85,7 +90,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessageHook(int code, 
         }
         HFONT stock[3] = {(HFONT)GetStockObject(SYSTEM_FONT), (HFONT)GetStockObject(DEFAULT_GUI_FONT),
                           (HFONT)GetStockObject(ANSI_VAR_FONT)};
-        for (HWND child = GetWindow(main_window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        for (HWND child = GetWindow(main_window, GW_CHILD); child && !menu_request; child = GetWindow(child, GW_HWNDNEXT)) {
             HFONT font = (HFONT)SendMessageA(child, WM_GETFONT, 0, 0);
             LOGFONTA lf = {};
             int got = font ? GetObjectA(font, sizeof(lf), &lf) : 0;
@@ -94,6 +99,11 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessageHook(int code, 
             wsprintfA(line, "%d %ld %ld %d %d %d %d %s\n", GetDlgCtrlID(child), got ? lf.lfHeight : 0,
                       got ? lf.lfWeight : 0, got ? lf.lfItalic : 0, got ? lf.lfCharSet : 0, is_stock,
                       (int)(INT_PTR)font, got ? lf.lfFaceName : "-");
+            report += line;
+        }
+        if (menu_request) {
+            char line[40];
+            wsprintfA(line, "menu %d\n", (int)GetMenuState(GetSystemMenu(main_window, FALSE), LOWORD(msg->lParam), MF_BYCOMMAND));
             report += line;
         }
         if (old_font) {
@@ -621,6 +631,22 @@ bool CountRedPixels(HWND control, int *red, int *total)
     return copied;
 }
 
+struct TipSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindTipProc(HWND window, LPARAM lParam)
+{
+    TipSearch *search = (TipSearch *)lParam;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != search->process || !IsWindowVisible(window) || lstrcmpiA(ClassOf(window).c_str(), "tooltips_class32") != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 bool WaitFor(bool want_present, double seconds)
 {
     DWORD limit = (DWORD)(seconds * 1000);
@@ -641,7 +667,8 @@ int Usage()
                 "  set-text ID TEXT | get-text ID | command WPARAM | post-command WPARAM |\n"
                 "  send-message MSG WPARAM LPARAM | expect-message-box TEXT CAPTION S | no-message-box |\n"
                 "  focus | wait-focus ID INDEX S | center ID | close | wait-red ID yes|no S |\n"
-                "  list ID | item-center ID INDEX | --in CAPTION COMMAND ...\n");
+                "  list ID | item-center ID INDEX | --in CAPTION COMMAND ... |\n"
+                "  wait-tip S | ex-style | menu-state ITEM\n");
     return 2;
 }
 
@@ -828,6 +855,30 @@ int main(int argc, char **argv)
         if (!control || !total) Fail("cannot read control %lu on the screen", a);
         std::printf("%d %d\n", red, total);
         return matched ? 0 : 1;
+    }
+    if (command == "wait-tip" && argc == 3) {
+        TipSearch search = {0, NULL};
+        GetWindowThreadProcessId(main_window, &search.process);
+        DWORD start = GetTickCount(), limit = (DWORD)(std::atof(argv[2]) * 1000);
+        while (EnumWindows(FindTipProc, (LPARAM)&search) && GetTickCount() - start < limit) Sleep(50);
+        std::string text;
+        if (!search.found || !ReadText(search.found, &text)) {
+            Fail("no tooltip of the program on the screen within %s s", argv[2]);
+            return 1;
+        }
+        std::printf("%s\n", Escaped(text).c_str());
+        return 0;
+    }
+    if (command == "ex-style") {
+        std::printf("0x%08lx\n", (DWORD)GetWindowLongA(main_window, GWL_EXSTYLE));
+        return 0;
+    }
+    if (command == "menu-state" && argc == 3 && ParseNumber(argv[2], &a) && a && a <= 0xFFFF) {
+        std::vector<std::string> lines;
+        if (!ProbeFonts(main_window, &lines, (LPARAM)a)) return 1;
+        int state = lines.empty() ? -1 : std::atoi(lines[0].c_str() + 5);
+        std::printf("%s\n", state == -1 ? "missing" : (state & MF_CHECKED) ? "checked" : "unchecked");
+        return 0;
     }
     if (command == "close") {
         PostMessageA(main_window, WM_CLOSE, 0, 0);

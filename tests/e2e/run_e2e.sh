@@ -28,6 +28,7 @@ BOX_A=127.0.0.51
 BOX_B=127.0.0.52
 BOX_SILENT=127.0.0.110  # takes every command and never answers
 NOBODY=127.0.0.111      # nothing ever listens here: connections are refused
+IDM_ON_TOP=0xA50        # the system menu's "Always on top"
 exe_pid=
 box_pids=()
 passed=0
@@ -137,6 +138,15 @@ reg_set_dword() { wine reg add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null
 reg_set_text() { wine reg add "$KEY" /v "$1" /d "$2" /f >/dev/null 2>&1 </dev/null; }
 reg_delete_key() { wine reg delete 'HKCU\Software\Quillon' /f >/dev/null 2>&1 </dev/null; }
 to_dec() { printf '%d' "$1" 2>/dev/null; }
+# "1 checked" when the window has WS_EX_TOPMOST and "Always on top" is checked, "0 unchecked" when neither.
+on_top() { echo "$(($(drv ex-style) & 0x8 ? 1 : 0)) $(drv menu-state $IDM_ON_TOP)"; }
+
+# The main window as the screen shows it.
+shoot() {  # FILE
+    local left top right bottom
+    read -r left top right bottom _ <<<"$(drv rect)"
+    xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$1"
+}
 
 # Real input: moves the X pointer onto control ID and clicks it.
 click() {  # ID
@@ -161,6 +171,9 @@ if start_program; then
     out=$(drv get-text 1044)
     [ "$out" = "0.0.0.0" ] && pass "first start without settings shows 0.0.0.0" ||
         fail "first start without settings shows 0.0.0.0" "field shows \"$out\""
+    [ "$(drv focus) $(on_top)" = "1044 2 0 unchecked" ] &&
+        pass "without a saved address the focus starts in the address field; not on top" ||
+        fail "without a saved address the focus starts in the address field; not on top" "focus, on top: $(drv focus) $(on_top)"
     template_rect=$(drv rect)
     drv close >/dev/null
     expect_exit_zero "first run closes with exit code 0"
@@ -185,6 +198,7 @@ out=$(drv check-layout $BOX_A) && pass "layout, caption, client size, styles, te
     fail "layout, caption, client size, styles, texts and font" "$(echo "$out" | head -45)"
 [ "$(drv rect)" = "$template_rect" ] && pass "window left at the template position (no popout flag saved)" ||
     fail "window left at the template position (no popout flag saved)" "$(drv rect) vs $template_rect"
+expect_sent_by "with a saved address the first digit typed after start-up reaches the box" a "xdotool key 5" "press NUMBER5"
 
 # Every key id, one at a time, with its exact bytes; the multi-key ids in their order.
 while read -r id names; do
@@ -364,6 +378,13 @@ else
 fi
 [ -z "$tab_error" ] && pass "Tab order follows the control table" || fail "Tab order follows the control table" "$tab_error"
 
+# Always on top, from the system menu: Alt+Space, then T.
+xdotool key alt+space sleep 0.3 key t
+sleep 0.3
+[ "$(on_top) $(reg_value "Always On Top")" = "1 checked 0x1" ] &&
+    pass "\"Always on top\" checks, makes the window topmost and saves 1" ||
+    fail "\"Always on top\" checks, makes the window topmost and saves 1" "$(on_top) $(reg_value "Always On Top")"
+
 # Escape closes and saves: the held address (not the untried text in the field) and the rectangle.
 drv set-text 1044 "127.0.0.99" >/dev/null
 closing_rect=$(drv rect)
@@ -387,6 +408,11 @@ reg_set_dword "Remote Window Top" 120
 if start_program; then
     out=$(drv get-text 1044)
     [ "$out" = "$BOX_A" ] && pass "second start shows the saved address" || fail "second start shows the saved address" "\"$out\""
+    at_start=$(on_top)
+    drv send-message 0x112 $IDM_ON_TOP 0 >/dev/null
+    [ "$at_start / $(on_top) $(reg_value "Always On Top")" = "1 checked / 0 unchecked 0x0" ] &&
+        pass "always on top applied at the next start; off again, saved 0" ||
+        fail "always on top applied at the next start; off again, saved 0" "$at_start / $(on_top) $(reg_value "Always On Top")"
     [ "$(drv rect)" = "$template_rect" ] && pass "saved position ignored without \"Popout Window Visible\"" ||
         fail "saved position ignored without \"Popout Window Visible\"" "rect $(drv rect), template $template_rect"
     drv close >/dev/null
@@ -502,7 +528,10 @@ else
         fail "a box that takes a command and answers nothing shows no sign" "red pixels: $out"
 
     # A key that reaches no box turns the address label red at once, with no box, the focus and
-    # the window as they were; a delivered key clears it.
+    # the window as they were; a delivered key clears it, and the window looks as before.
+    drv set-text 1044 $BOX_A >/dev/null
+    xdotool mousemove 1000 700 sleep 0.3
+    shoot "$work/before-sign.png"
     drv set-text 1044 $NOBODY >/dev/null
     state="$(drv focus) $(drv rect)"
     xdotool key 5
@@ -510,10 +539,44 @@ else
         pass "an undelivered key turns the address label red, no box, focus kept" ||
         fail "an undelivered key turns the address label red, no box, focus kept" \
             "red pixels $out; focus and window $(drv focus) $(drv rect), were $state"
+    label=$(drv get-text 1043)
+    xdotool mousemove --sync $(drv center 1043)
+    tip=$(drv wait-tip 10)
+    xdotool mousemove 1000 700
+    [ "$label" = "Not sent" ] && [[ $tip == "Key NUMBER5 was not sent to $NOBODY: the box refused the connection."* ]] &&
+        pass "the sign in words: \"Not sent\", and a tooltip with the key, the address and the reason" ||
+        fail "the sign in words: \"Not sent\", and a tooltip with the key, the address and the reason" "[$label] [$tip]"
     drv set-text 1044 $BOX_A >/dev/null
     expect_sent_by "a key after the sign goes to a box that listens" a "xdotool key 5" "press NUMBER5"
-    out=$(drv wait-red 1043 no 10) && pass "a delivered key clears the sign" ||
-        fail "a delivered key clears the sign" "red pixels: $out"
+    out=$(drv wait-red 1043 no 10) && label=$(drv get-text 1043) && [ "$label" = "Halcyra IP" ] &&
+        pass "a delivered key clears the sign: \"Halcyra IP\" again" ||
+        fail "a delivered key clears the sign: \"Halcyra IP\" again" "red pixels: $out, label \"$label\""
+    sleep 0.3  # the pressed look of 5 is over
+    shoot "$work/after-sign.png"
+    differ=$(compare -metric AE "$work/before-sign.png" "$work/after-sign.png" null: 2>&1)
+    [ "$differ" -le 4 ] 2>/dev/null && pass "after the sign the window looks as before" ||
+        fail "after the sign the window looks as before" "$differ pixels differ"
+
+    # Held buttons: VOL UP held with the mouse repeats at a box that answers; a short click sends it
+    # once; held at a box that never answers, the first command stays under way and the repeats and
+    # the release send nothing more (a second command would end about 1.1 s after the first).
+    hold_vol_up() { xdotool mousemove --sync $(drv center 1015) mousedown 1 sleep 1.6 mouseup 1; }
+    before=$(lines a)
+    hold_vol_up
+    wait_lines a $((before + 2))
+    sleep 0.3
+    got=$(hex_after a "$before")
+    [ "$(wc -w <<<"$got")" -ge 2 ] && [ "$(tr ' ' '\n' <<<"$got" | sort -u)" = "$(frame "press VOLUME_UP")" ] &&
+        pass "VOL UP held with the mouse repeats" || fail "VOL UP held with the mouse repeats" "box got [$got]"
+    expect_sent_by "a short click on VOL UP sends it once" a "click 1015" "press VOLUME_UP"
+    drv set-text 1044 $BOX_SILENT >/dev/null
+    before=$(lines silent)
+    hold_vol_up
+    for _ in $(seq 1 300); do [ "$(lines silent)" -gt "$before" ] && break; sleep 0.05; done
+    sleep 2.5
+    got=$(hex_after silent "$before")
+    [ "$got" = "$(frame "press VOLUME_UP")" ] && pass "VOL UP held at a silent box sends one command" ||
+        fail "VOL UP held at a silent box sends one command" "box got [$got]"
 
     # The key list, from the system menu: Alt+Space, then K.
     xdotool key alt+space sleep 0.3 key k
@@ -541,9 +604,7 @@ reg_delete_key
 if start_program; then
     out=$(drv check-layout 0.0.0.0 --dpi 144) && pass "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" ||
         fail "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" "$(echo "$out" | head -8)"
-    read -r left top right bottom _ <<<"$(drv rect)"
-    xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
-        "$work/screenshot-144dpi.png" && echo "screenshot at 144 dpi: $work/screenshot-144dpi.png"
+    shoot "$work/screenshot-144dpi.png" && echo "screenshot at 144 dpi: $work/screenshot-144dpi.png"
     out=$(drv dpi-change 120 144) && out=$(drv dpi-change 96 120) &&
         pass "WM_DPICHANGED to 120, then 96 dpi: window, rectangles and font follow; old fonts deleted" ||
         fail "WM_DPICHANGED to 120, then 96 dpi: window, rectangles and font follow; old fonts deleted" "$(echo "$out" | head -8)"

@@ -1,0 +1,175 @@
+#include "app/delivery_sign.h"
+
+#include <commctrl.h>
+
+#include "app/command_ids.h"
+#include "app/display_scale.h"
+#include "app/key_commands.h"
+#include "app/keypad.h"
+#include "transport/command_transaction.h"
+#include "transport/undelivered_reason.h"
+
+namespace {
+
+// The sign's colours; a high-contrast theme's highlight colours take their place.
+const COLORREF SIGN_BACKGROUND = RGB(204, 0, 0);
+const COLORREF SIGN_TEXT = RGB(255, 255, 255);
+// The tooltip's last line, for as long as the window offers a search for the box (Ctrl+F).
+const char SIGN_FIND_HINT[] = "\r\nCtrl+F finds the box.";
+const int KEY_NAME_MAX = 32;       // the longest key name has 17 characters
+const int SIGN_TIP_MAX = 256;      // the longest tip has about 130
+const int SIGN_TIP_WIDTH = 240;    // pixels at 96 dpi: the tip about as wide as the window
+const int KEY_NAME_OFFSET = 6;     // after "press "
+
+bool g_Undelivered = false;  // UI thread only
+HWND g_SignTip = NULL;       // the tooltip; DestroyDeliverySignTip destroys it
+
+// The tooltip's two areas: the label (a static lets the mouse through to the window, so its
+// area is a rectangle of the window) and the address field.
+void DescribeTool(HWND window, int which, TOOLINFOA *tool)
+{
+    ZeroMemory(tool, sizeof(*tool));
+    tool->cbSize = TTTOOLINFOA_V2_SIZE;  // the size that comctl32 before version 6 takes
+    tool->hwnd = window;
+    if (which == 0) {
+        tool->uFlags = TTF_SUBCLASS;
+        tool->uId = IDC_ADDRESS_LABEL;
+        HWND label = GetDlgItem(window, IDC_ADDRESS_LABEL);
+        if (label) {
+            GetWindowRect(label, &tool->rect);
+            MapWindowPoints(HWND_DESKTOP, window, (POINT *)&tool->rect, 2);
+        }
+    } else {
+        tool->uFlags = TTF_SUBCLASS | TTF_IDISHWND;
+        tool->uId = (UINT_PTR)GetDlgItem(window, IDC_ADDRESS);
+    }
+}
+
+// "Key NAME" from the command's bytes ("press NAME" CR LF NUL), or the free-text line.
+void DescribeCommand(unsigned short tag, char *text, int size)
+{
+    const KeyCommand *key = KeyCommandOfTag(tag);
+    if (!key) {
+        lstrcpynA(text, "The free-text line", size);
+        return;
+    }
+    char name[KEY_NAME_MAX] = {0};
+    int length = 0;
+    for (int i = KEY_NAME_OFFSET; i < key->length && key->bytes[i] != '\r' && length < KEY_NAME_MAX - 1; ++i)
+        name[length++] = key->bytes[i];
+    wsprintfA(text, "Key %s", name);
+}
+
+void SetTipText(HWND window, const char *text)
+{
+    if (!g_SignTip) return;
+    for (int which = 0; which < 2; ++which) {
+        TOOLINFOA tool;
+        DescribeTool(window, which, &tool);
+        tool.lpszText = (LPSTR)text;
+        SendMessageA(g_SignTip, TTM_UPDATETIPTEXTA, 0, (LPARAM)&tool);
+    }
+    SendMessageA(g_SignTip, TTM_ACTIVATE, g_Undelivered, 0);
+}
+
+// The label paints its whole rectangle, over the first pixels of the address field that it
+// overlaps; the field is drawn again after it, so that it stays whole.
+void RedrawLabelAndField(HWND window)
+{
+    const UINT now = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
+    RedrawWindow(GetDlgItem(window, IDC_ADDRESS_LABEL), NULL, NULL, now);
+    RedrawWindow(GetDlgItem(window, IDC_ADDRESS), NULL, NULL, now | RDW_FRAME);
+}
+
+// The label's text as the keypad table gives it.
+const char *LabelText()
+{
+    for (const KeypadControl &control : KEYPAD_CONTROLS)
+        if (control.id == IDC_ADDRESS_LABEL) return control.label;
+    return "";
+}
+
+bool HighContrast()
+{
+    HIGHCONTRASTA contrast = {sizeof(contrast), 0, NULL};
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+}  // namespace
+
+void CreateDeliverySignTip(HWND window)
+{
+    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_BAR_CLASSES};
+    if (!InitCommonControlsEx(&classes)) return;
+    // Topmost, so that it shows over a window that is always on top. Not owned by the window:
+    // under Wine a topmost window that it owns keeps it from becoming topmost itself.
+    g_SignTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
+                                (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
+    if (!g_SignTip) return;
+    PlaceDeliverySignTip(window);
+    for (int which = 0; which < 2; ++which) {
+        TOOLINFOA tool;
+        DescribeTool(window, which, &tool);
+        tool.lpszText = (LPSTR) "";
+        SendMessageA(g_SignTip, TTM_ADDTOOLA, 0, (LPARAM)&tool);
+    }
+    SendMessageA(g_SignTip, TTM_ACTIVATE, FALSE, 0);
+}
+
+void DestroyDeliverySignTip()
+{
+    if (g_SignTip) DestroyWindow(g_SignTip);
+    g_SignTip = NULL;
+    g_Undelivered = false;
+}
+
+LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    unsigned char address[4];
+    NoticeAddress(lParam, address);
+    char command[KEY_NAME_MAX + 24];
+    DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
+    char tip[SIGN_TIP_MAX];
+    wsprintfA(tip, "%s was not sent to %u.%u.%u.%u: %s.%s", command, address[0], address[1], address[2],
+              address[3], UndeliveredReason(UndeliveredError(wParam)), SIGN_FIND_HINT);
+    bool was_shown = g_Undelivered;
+    g_Undelivered = true;
+    SetTipText(window, tip);
+    if (!was_shown) {
+        SetDlgItemTextA(window, IDC_ADDRESS_LABEL, SIGN_LABEL_TEXT);  // what a screen reader reads
+        RedrawLabelAndField(window);
+    }
+    return 0;
+}
+
+LRESULT ClearDeliverySign(HWND window)
+{
+    if (!g_Undelivered) return 0;
+    g_Undelivered = false;
+    SetTipText(window, "");
+    SetDlgItemTextA(window, IDC_ADDRESS_LABEL, LabelText());
+    RedrawLabelAndField(window);
+    return 0;
+}
+
+HBRUSH DeliverySignColours(HDC dc, HWND control)
+{
+    if (!g_Undelivered || GetDlgCtrlID(control) != IDC_ADDRESS_LABEL) return NULL;
+    bool contrast = HighContrast();
+    COLORREF background = contrast ? GetSysColor(COLOR_HIGHLIGHT) : SIGN_BACKGROUND;
+    SetTextColor(dc, contrast ? GetSysColor(COLOR_HIGHLIGHTTEXT) : SIGN_TEXT);
+    SetBkColor(dc, background);
+    SetDCBrushColor(dc, background);
+    return (HBRUSH)GetStockObject(DC_BRUSH);  // a stock brush: nothing to free
+}
+
+void PlaceDeliverySignTip(HWND window)
+{
+    if (!g_SignTip) return;
+    SendMessageA(g_SignTip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(SIGN_TIP_WIDTH, WindowDpi(window)));
+    TOOLINFOA tool;
+    DescribeTool(window, 0, &tool);
+    SendMessageA(g_SignTip, TTM_NEWTOOLRECTA, 0, (LPARAM)&tool);
+}

@@ -1,0 +1,22 @@
+// The delivery sign: while the last command that ended did not reach the box, the address label
+// reads "Not sent" in the sign's colours, and a tooltip over the label and the address field
+// says which command, to which address and why. The next command wholly sent clears it.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+// The label's text while the sign shows.
+const char SIGN_LABEL_TEXT[] = "Not sent";
+
+// Creates the sign's tooltip (inactive until the sign shows), and destroys it with the window.
+// Without the common controls the sign still shows, without a tooltip.
+void CreateDeliverySignTip(HWND window);
+void DestroyDeliverySignTip();
+// WM_TXN_UNDELIVERED: shows the sign with the notice's command, address and reason.
+LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam);
+// WM_TXN_SENT: the label and the address field as they were.
+LRESULT ClearDeliverySign(HWND window);
+// WM_CTLCOLORSTATIC: the sign's colours for the label while it shows, else null.
+HBRUSH DeliverySignColours(HDC dc, HWND control);
+// The label has moved (another dpi): the tooltip's area over it and its width follow.
+void PlaceDeliverySignTip(HWND window);
