@@ -40,6 +40,8 @@ commit=$(git rev-parse HEAD)
 # Every time in the zip is the commit's; the executables carry none.
 export SOURCE_DATE_EPOCH=$(git log -1 --format=%ct "$commit")
 export LC_ALL=C TZ=UTC
+# Only the project's own flags: CMake would take these from the environment.
+unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS RCFLAGS
 umask 022
 version=$(git show "$commit:resources/remote.rc" |
           sed -n 's/^[[:space:]]*FILEVERSION[[:space:]]*\([0-9]*\),[[:space:]]*\([0-9]*\),[[:space:]]*\([0-9]*\),[[:space:]]*\([0-9]*\).*/\1.\2.\3.\4/p')
