@@ -87,17 +87,19 @@ build_release() {
         check=(python3 "$work/src/tests/resources_check.py" --header-only)
     done
     # Fixed entry order, the commit's time, fixed permissions, fixed compression.
-    python3 - "$work/$zip_name" "$SOURCE_DATE_EPOCH" "$work/src/$README_SOURCE" "${files[@]}" <<'EOF'
+    python3 - "$work/$zip_name" "$SOURCE_DATE_EPOCH" "$work/src/$README_SOURCE" "$version" "$commit" \
+              "${files[@]}" <<'EOF'
 import hashlib, os, sys, time, zipfile
-out, epoch, readme, programs = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4:]
-entries = [(os.path.basename(p), open(p, 'rb').read()) for p in programs]
+out, epoch, readme, version, commit = sys.argv[1:6]
+entries = [(os.path.basename(p), open(p, 'rb').read()) for p in sys.argv[6:]]
 with open(readme, 'rb') as f:
-    entries.append(('README.txt', f.read().replace(b'\r\n', b'\n').replace(b'\n', b'\r\n')))
+    text = f.read().replace(b'@VERSION@', version.encode()).replace(b'@COMMIT@', commit.encode())
+    entries.append(('README.txt', text.replace(b'\r\n', b'\n').replace(b'\n', b'\r\n')))
 sums = ''.join('%s  %s\n' % (hashlib.sha256(data).hexdigest(), name) for name, data in entries)
 entries.append(('SHA256SUMS', sums.encode()))
 with open(os.path.join(os.path.dirname(out), 'SHA256SUMS'), 'w') as f:
     f.write(sums)
-stamp = time.gmtime(max(epoch, 315532800))[:6]  # a zip holds no time before 1980
+stamp = time.gmtime(max(int(epoch), 315532800))[:6]  # a zip holds no time before 1980
 with zipfile.ZipFile(out, 'w') as archive:
     for name, data in entries:
         info = zipfile.ZipInfo(name, stamp)
