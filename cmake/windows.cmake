@@ -3,6 +3,14 @@ add_compile_options(-Wall -Wextra)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # Static runtime: the executable needs only Windows system DLLs.
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
+# Byte-reproducible: no folder of this machine in any object, no link time in any header
+# (the more specific build folder is listed last, so it is the one applied inside the source).
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+add_link_options(-Wl,--no-insert-timestamp)
+# Hardening: stack protection (static libssp; the address code turns it off again, as it must
+# stay self-contained), DEP and ASLR with the relocation table kept.
+add_compile_options(-fstack-protector-strong)
+add_link_options(-fstack-protector-strong -Wl,--nxcompat -Wl,--dynamicbase)
 
 # GoogleTest from Debian's sources, built with the same compiler.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

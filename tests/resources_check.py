@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
 """Checks the resources compiled into the remote's executable.
 
-Usage: python3 tests/resources_check.py PROGRAM.exe
+Usage: python3 tests/resources_check.py [--header-only] PROGRAM.exe [FOLDER...]
 
-Reads the PE resource directory and checks the icon groups, the main
-window's dialog template, the manifest and the version information.
+Checks that the headers carry no link time and that none of the given
+folders (the source and build folders) appears in the file; the hardening
+(ASLR with relocations, DEP, stack protection, no writable code); then reads
+the PE resource directory and checks the icon groups, the main window's
+dialog template, the manifest and the version information (left out with
+--header-only, for the other executables).
 Prints one line per failed check and "N passed, M failed" at the end;
 exits 1 when any check failed, 2 when the file cannot be read as a PE.
 """
 
+import re
 import struct
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -18,6 +23,11 @@ RT_DIALOG = 5
 RT_GROUP_ICON = 14
 RT_VERSION = 16
 RT_MANIFEST = 24
+
+DIRECTORY_EXPORT = 0
+DIRECTORY_RESOURCE = 2
+DIRECTORY_BASE_RELOCATION = 5
+DIRECTORY_DEBUG = 6
 
 LANG_ENGLISH_UK = 0x0809
 DS_SETFONT = 0x40
@@ -52,45 +62,68 @@ def u32(data, offset):
     return struct.unpack_from('<I', data, offset)[0]
 
 
-def read_resources(image):
-    """Returns [(type, name, language, bytes)] in directory order.
+class Pe:
+    """The headers of a PE image: what the checks below need of them."""
 
-    type and name are ints for ordinals and strs for named entries."""
-    if image[:2] != b'MZ':
-        raise PeError("no MZ header")
-    pe = u32(image, 0x3C)
-    if image[pe:pe + 4] != b'PE\0\0':
-        raise PeError("no PE signature")
-    coff = pe + 4
-    section_count = u16(image, coff + 2)
-    optional_size = u16(image, coff + 16)
-    optional = coff + 20
-    magic = u16(image, optional)
-    if magic == 0x10B:
-        directories = optional + 96
-    elif magic == 0x20B:
-        directories = optional + 112
-    else:
-        raise PeError("unknown optional header magic 0x%x" % magic)
-    resource_rva, resource_size = struct.unpack_from('<II', image,
-                                                     directories + 2 * 8)
-    if resource_rva == 0 or resource_size == 0:
-        raise PeError("no resource directory")
+    def __init__(self, image):
+        if image[:2] != b'MZ':
+            raise PeError("no MZ header")
+        pe = u32(image, 0x3C)
+        if image[pe:pe + 4] != b'PE\0\0':
+            raise PeError("no PE signature")
+        coff = pe + 4
+        self.image = image
+        self.machine, section_count, self.time_stamp = struct.unpack_from(
+            '<HHI', image, coff)
+        optional_size, self.characteristics = struct.unpack_from(
+            '<HH', image, coff + 16)
+        optional = coff + 20
+        self.magic = u16(image, optional)
+        if self.magic == 0x10B:
+            directories = optional + 96
+        elif self.magic == 0x20B:
+            directories = optional + 112
+        else:
+            raise PeError("unknown optional header magic 0x%x" % self.magic)
+        self.image_base = (u32(image, optional + 28) if self.magic == 0x10B
+                           else struct.unpack_from('<Q', image, optional + 24)[0])
+        self.dll_characteristics = u16(image, optional + 70)
+        count = u32(image, directories - 4)
+        self.directories = [struct.unpack_from('<II', image, directories + 8 * i)
+                            for i in range(min(count, 16))]
+        self.sections = []
+        table = optional + optional_size
+        for i in range(section_count):
+            at = table + 40 * i
+            name = image[at:at + 8].rstrip(b'\0').decode('latin-1')
+            virtual_size, rva, raw_size, raw_offset = struct.unpack_from(
+                '<IIII', image, at + 8)
+            flags = u32(image, at + 36)
+            self.sections.append((name, rva, max(virtual_size, raw_size),
+                                  raw_offset, raw_size, flags))
 
-    sections = []
-    table = optional + optional_size
-    for i in range(section_count):
-        virtual_size, rva, raw_size, raw_offset = struct.unpack_from(
-            '<IIII', image, table + 40 * i + 8)
-        sections.append((rva, max(virtual_size, raw_size), raw_offset))
+    def directory(self, index):
+        """(rva, size) of a data directory; (0, 0) when the file has none."""
+        return self.directories[index] if index < len(self.directories) else (0, 0)
 
-    def file_offset(rva):
-        for start, size, raw in sections:
+    def file_offset(self, rva):
+        for _, start, size, raw, _, _ in self.sections:
             if start <= rva < start + size:
                 return raw + rva - start
         raise PeError("address 0x%x lies in no section" % rva)
 
-    base = file_offset(resource_rva)
+
+def read_resources(pe):
+    """Returns [(type, name, language, bytes)] in directory order, and the
+    time stamps of the resource directory tables.
+
+    type and name are ints for ordinals and strs for named entries."""
+    image = pe.image
+    resource_rva, resource_size = pe.directory(DIRECTORY_RESOURCE)
+    if resource_rva == 0 or resource_size == 0:
+        return [], []
+    base = pe.file_offset(resource_rva)
+    stamps = []
 
     def entry_id(value):
         if value & 0x80000000:
@@ -101,6 +134,7 @@ def read_resources(image):
 
     def entries(directory):
         at = base + directory
+        stamps.append(u32(image, at + 4))
         count = u16(image, at + 12) + u16(image, at + 14)
         for i in range(count):
             name, target = struct.unpack_from('<II', image, at + 16 + 8 * i)
@@ -113,9 +147,9 @@ def read_resources(image):
                 if leaf & 0x80000000:
                     raise PeError("resource tree deeper than three levels")
                 data_rva, size = struct.unpack_from('<II', image, base + leaf)
-                at = file_offset(data_rva)
+                at = pe.file_offset(data_rva)
                 found.append((rtype, name, lang, image[at:at + size]))
-    return found
+    return found, stamps
 
 
 def of_type(resources, rtype):
@@ -399,26 +433,122 @@ def check_version(resources):
           repr(translation[1]) if translation else "missing")
 
 
+# ---------------------------------------------------------------------------
+# Reproducible build: no time and no folder of the build machine in the file
+
+def check_reproducible(pe, resource_stamps, folders):
+    image = pe.image
+    stamped = []
+    if pe.time_stamp:
+        stamped.append("file header")
+    export_rva, export_size = pe.directory(DIRECTORY_EXPORT)
+    if export_size and u32(image, pe.file_offset(export_rva) + 4):
+        stamped.append("export directory")
+    if any(resource_stamps):
+        stamped.append("resource directory")
+    debug_rva, debug_size = pe.directory(DIRECTORY_DEBUG)
+    if debug_size:
+        at = pe.file_offset(debug_rva)
+        if any(u32(image, at + i + 4) for i in range(0, debug_size, 28)):
+            stamped.append("debug directory")
+    check("no link time in the headers", not stamped,
+          "time stamp in the %s" % ", ".join(stamped))
+    for folder in folders:
+        found = [form for form, text in
+                 (("text", folder.encode()), ("UTF-16", folder.encode('utf-16-le')))
+                 if text in image]
+        check("build folder %s not in the file" % folder, not found,
+              "found as %s" % " and ".join(found))
+
+
+# ---------------------------------------------------------------------------
+# Hardening: ASLR, DEP, stack protection, no writable code
+
+DYNAMIC_BASE = 0x0040
+NX_COMPAT = 0x0100
+RELOCS_STRIPPED = 0x0001
+SECTION_EXECUTE = 0x20000000
+SECTION_WRITE = 0x80000000
+# Text of the static runtime's handler that a failed stack check calls (libssp): it is
+# linked in only when compiled code refers to the stack guard.
+STACK_SMASHING_TEXT = b"stack smashing detected"
+# The remote's own code protects 17 functions today; other code compares one variable and
+# branches on it far more rarely (never, in the remote built without stack protection).
+# Another program (--header-only) needs at least one.
+STACK_GUARD_MIN_CHECKS = 8
+# sub r32, [absolute address] (0x2B with a ModRM byte naming a 32-bit displacement).
+SUB_ABSOLUTE = re.compile(rb'\x2B[\x05\x0D\x15\x1D\x25\x2D\x35\x3D](.{4})(?:\x75|\x0F\x85)',
+                          re.DOTALL)
+
+
+def stack_guard_checks(pe):
+    """Counts the function epilogues of a 32-bit image that compare the stack
+    guard: "sub reg, [guard]; jne" with the guard a variable in writable
+    data, the address most often compared this way."""
+    writable = [(pe.image_base + rva, pe.image_base + rva + size)
+                for _, rva, size, _, _, flags in pe.sections
+                if flags & SECTION_WRITE and not flags & SECTION_EXECUTE]
+    counts = {}
+    for _, _, _, raw, raw_size, flags in pe.sections:
+        if flags & SECTION_EXECUTE:
+            for match in SUB_ABSOLUTE.finditer(pe.image, raw, raw + raw_size):
+                address = u32(match.group(1), 0)
+                if any(start <= address < end for start, end in writable):
+                    counts[address] = counts.get(address, 0) + 1
+    return max(counts.values(), default=0)
+
+
+def check_hardening(pe, min_guard_checks):
+    relocation_rva, relocation_size = pe.directory(DIRECTORY_BASE_RELOCATION)
+    check("ASLR: dynamic base with a relocation table",
+          pe.dll_characteristics & DYNAMIC_BASE and relocation_size and
+          not pe.characteristics & RELOCS_STRIPPED,
+          "DllCharacteristics 0x%04X, relocations %d bytes" %
+          (pe.dll_characteristics, relocation_size))
+    check("DEP: NX compatible", pe.dll_characteristics & NX_COMPAT,
+          "DllCharacteristics 0x%04X" % pe.dll_characteristics)
+    writable_code = [name for name, _, _, _, _, flags in pe.sections
+                     if flags & SECTION_WRITE and flags & SECTION_EXECUTE]
+    check("no section both writable and executable", not writable_code,
+          repr(writable_code))
+    check("stack protection: the stack-smashing handler is linked in",
+          STACK_SMASHING_TEXT in pe.image)
+    if pe.magic == 0x10B:
+        found = stack_guard_checks(pe)
+        check("stack protection: the guard is checked in at least %d functions"
+              % min_guard_checks, found >= min_guard_checks,
+              "%d found" % found)
+
+
 def main(argv):
-    if len(argv) != 2:
-        sys.stderr.write("usage: resources_check.py PROGRAM.exe\n")
+    header_only = argv[1:2] == ['--header-only']
+    args = argv[2:] if header_only else argv[1:]
+    if not args:
+        sys.stderr.write(
+            "usage: resources_check.py [--header-only] PROGRAM.exe [FOLDER...]\n")
         return 2
     try:
-        with open(argv[1], 'rb') as f:
-            resources = read_resources(f.read())
+        with open(args[0], 'rb') as f:
+            pe = Pe(f.read())
+        resources, resource_stamps = read_resources(pe)
+        if not resources and not header_only:
+            raise PeError("no resource directory")
     except (OSError, PeError, struct.error) as error:
-        print("FAIL: cannot read resources of %s: %s" % (argv[1], error))
+        print("FAIL: cannot read resources of %s: %s" % (args[0], error))
         print("0 passed, 1 failed")
         return 2
 
-    wrong_language = [(t, n, lang) for t, n, lang, _ in resources
-                      if lang != LANG_ENGLISH_UK]
-    check("every resource is English (United Kingdom)", not wrong_language,
-          "type, name, language: %r" % wrong_language)
-    check_icons(resources)
-    check_dialog(resources)
-    check_manifest(resources)
-    check_version(resources)
+    check_reproducible(pe, resource_stamps, args[1:])
+    check_hardening(pe, 1 if header_only else STACK_GUARD_MIN_CHECKS)
+    if not header_only:
+        wrong_language = [(t, n, lang) for t, n, lang, _ in resources
+                          if lang != LANG_ENGLISH_UK]
+        check("every resource is English (United Kingdom)", not wrong_language,
+              "type, name, language: %r" % wrong_language)
+        check_icons(resources)
+        check_dialog(resources)
+        check_manifest(resources)
+        check_version(resources)
 
     print("%d passed, %d failed" % (passed, failed))
     return 1 if failed else 0
