@@ -3,8 +3,10 @@
 #include <new>
 
 #include "app/command_ids.h"
+#include "app/find_box.h"
 #include "app/key_commands.h"
 #include "app/keyboard.h"
+#include "app/recent_boxes.h"
 #include "app/remote_control.h"
 #include "transport/command_transaction.h"
 
@@ -43,6 +45,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     if (!remote) return -1;  // the window never runs without its controller
     g_RemoteControl = remote;
     AddKeyListMenuItem(window);
+    PrepareFindBox(window);
     return 0;
 }
 
@@ -142,6 +145,7 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TXN_DONE:
         return OnTransactionDone(lParam);
     case WM_TXN_SENT:
+        NoteSentAddress(lParam);
         return SetDeliverySign(window, false);
     case WM_TXN_UNDELIVERED:
         return SetDeliverySign(window, true);
@@ -156,6 +160,10 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         ReleasePressedLook(window);
         return 0;
     case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == IDM_FIND_BOX) {
+            OpenFindBox(window);
+            return 0;
+        }
         if ((wParam & 0xFFF0) != IDM_KEY_LIST) break;
         ShowKeyList(window);
         return 0;

@@ -1,8 +1,10 @@
 #include "app/remote_control.h"
 #include "address/address.h"
 #include "app/display_scale.h"
+#include "app/recent_boxes.h"
 
 #include <limits.h>
+#include <string.h>
 
 namespace {
 
@@ -130,5 +132,36 @@ void RemoteControl::SaveDeviceAddress()
     DWORD length = 0;
     while (text[length]) ++length;
     RegSetValueExA(key, VALUE_ADDRESS, 0, REG_SZ, (const BYTE *)text, length + 1);
+    RegCloseKey(key);
+}
+
+namespace {
+
+const char VALUE_RECENT_BOXES[] = "Recent Boxes";
+const DWORD RECENT_BOXES_BUFFER = 256;  // room to tell an over-long value from one that fits
+
+}  // namespace
+
+void LoadRecentBoxes(RecentBoxes *list)
+{
+    *list = RecentBoxes{};
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    char data[RECENT_BOXES_BUFFER + 1] = {0};  // one more, so that the text always ends
+    DWORD size = RECENT_BOXES_BUFFER;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(key, VALUE_RECENT_BOXES, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS &&
+        type == REG_SZ && size <= (DWORD)RECENT_BOXES_TEXT_SIZE && size > 0 && data[size - 1] == '\0')
+        ReadRecentBoxes(data, list);
+    RegCloseKey(key);
+}
+
+void SaveRecentBoxes(const RecentBoxes &list)
+{
+    char text[RECENT_BOXES_TEXT_SIZE];
+    WriteRecentBoxes(list, text);
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    RegSetValueExA(key, VALUE_RECENT_BOXES, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
     RegCloseKey(key);
 }

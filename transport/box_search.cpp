@@ -13,6 +13,7 @@
 struct BoxSearch {
     HWND owner;
     SearchRange range;
+    unsigned short tag;
     SRWLOCK lock;
     bool stopped;
     volatile LONG holders;  // 2 at first: the owner and the worker
@@ -104,7 +105,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
             }
             if (begun == 2) {
                 found[(*found_count)++] = address;
-                Post(search, WM_SEARCH_FOUND, 0, (LPARAM)address);
+                Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)address);
                 EndAttempt(&attempts[active]);
             }
             ++tried;
@@ -131,7 +132,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
                     continue;
                 if (took) {
                     found[(*found_count)++] = attempt.address;
-                    Post(search, WM_SEARCH_FOUND, 0, (LPARAM)attempt.address);
+                    Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)attempt.address);
                 }
                 EndAttempt(&attempt);
                 attempts[i] = attempts[--active];
@@ -139,7 +140,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
             }
         }
         if (tried != reported) {
-            Post(search, WM_SEARCH_TRIED, tried, 0);
+            Post(search, WM_SEARCH_TRIED, tried, search->tag);
             reported = tried;
         }
     }
@@ -161,7 +162,7 @@ void LookUpNames(BoxSearch *search, const unsigned long *found, unsigned found_c
         name->address = found[i];
         size_t length = strlen(host);
         memcpy(name->name, host, length < (size_t)BOX_NAME_MAX ? length : BOX_NAME_MAX - 1);  // cut, NUL kept
-        if (!Post(search, WM_SEARCH_NAME, 0, (LPARAM)name)) ReleaseBoxName(name);
+        if (!Post(search, WM_SEARCH_NAME, search->tag, (LPARAM)name)) ReleaseBoxName(name);
     }
 }
 
@@ -173,7 +174,7 @@ DWORD WINAPI SearchThread(LPVOID param)
     bool started = found && StartWinsock();
     if (started) tried = Scan(search, found, &found_count);
     // Without Winsock or memory no address was asked; the search still ends.
-    Post(search, WM_SEARCH_DONE, tried, 0);
+    Post(search, WM_SEARCH_DONE, tried, search->tag);
     if (started) {
         LookUpNames(search, found, found_count);
         CleanUpWinsock();
@@ -187,13 +188,14 @@ DWORD WINAPI SearchThread(LPVOID param)
 
 void ReleaseBoxName(BoxName *name) { free(name); }
 
-BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range)
+BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range, unsigned short tag)
 {
     if (range.count == 0 || range.count > SEARCH_MAX_ADDRESSES) return NULL;
     BoxSearch *search = (BoxSearch *)calloc(1, sizeof(BoxSearch));
     if (!search) return NULL;
     search->owner = owner;
     search->range = range;
+    search->tag = tag;
     InitializeSRWLock(&search->lock);
     search->holders = 2;
     HANDLE thread = CreateThread(NULL, SEARCH_STACK_RESERVE, SearchThread, search,

@@ -7,11 +7,12 @@
 
 #include "transport/search_range.h"
 
-// To the owner. Addresses travel as 32-bit numbers (a.b.c.d is a << 24 | b << 16 | c << 8 | d).
-const UINT WM_SEARCH_FOUND = 0x8010;  // lParam: an address that took the connection
-const UINT WM_SEARCH_TRIED = 0x8011;  // wParam: how many addresses have had their answer so far
-const UINT WM_SEARCH_DONE = 0x8012;   // wParam: how many were tried; every address has answered
-const UINT WM_SEARCH_NAME = 0x8013;   // lParam: a BoxName, which the owner frees with ReleaseBoxName
+// To the owner, each with the starter's tag. Addresses travel as 32-bit numbers (a.b.c.d is
+// a << 24 | b << 16 | c << 8 | d).
+const UINT WM_SEARCH_FOUND = 0x8010;  // wParam: the tag; lParam: an address that took the connection
+const UINT WM_SEARCH_TRIED = 0x8011;  // wParam: how many addresses have answered so far; lParam: the tag
+const UINT WM_SEARCH_DONE = 0x8012;   // wParam: how many were tried, all of them; lParam: the tag
+const UINT WM_SEARCH_NAME = 0x8013;   // wParam: the tag; lParam: a BoxName, freed with ReleaseBoxName
 
 const int SEARCH_MAX_ATTEMPTS = 64;     // connection attempts under way at once (one select set)
 const DWORD SEARCH_ATTEMPT_MS = 1000;   // an address that has not answered by then is given up
@@ -29,8 +30,8 @@ void ReleaseBoxName(BoxName *name);
 struct BoxSearch;
 
 // Starts the worker on a range that ParseSearchRange accepted; null when it could not start.
-// The owner must stop every search it started.
-BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range);
+// The owner must stop every search it started. The tag is the owner's, to tell its searches apart.
+BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range, unsigned short tag);
 // Never waits: once it returns nothing more of this search is posted, and the worker closes its
 // sockets within SEARCH_POLL_MS and ends by itself. Notices already posted stay in the queue.
 void StopBoxSearch(BoxSearch *search);
