@@ -46,6 +46,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/dpi_aware.h"
+
 namespace {
 
 const char PROBE_MESSAGE_NAME[] = "HalcyraE2EFontProbe";
@@ -642,6 +644,7 @@ int Usage()
 
 int main(int argc, char **argv)
 {
+    DeclareDpiAware();
     if (argc < 2) return Usage();
     std::string command = argv[1];
     unsigned long a = 0, b = 0, c = 0;

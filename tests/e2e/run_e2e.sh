@@ -533,6 +533,8 @@ for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware 
 done
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
 cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null  # caption buttons
+# Wine's services read the dpi when they start: started again, they and the program see one scale.
+wine_session_restart
 wine "$driver" wait-gone 0 >/dev/null 2>&1 </dev/null
 reg_delete_key
 if start_program; then
