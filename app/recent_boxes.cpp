@@ -58,5 +58,8 @@ void NoteSentAddress(LPARAM lParam)
 {
     unsigned char address[4];
     NoticeAddress(lParam, address);
+    // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
+    static const unsigned char unspecified[4] = {0, 0, 0, 0};
+    if (memcmp(address, unspecified, 4) == 0) return;
     if (AddRecentBox(&g_RecentBoxes, address)) SaveRecentBoxes(g_RecentBoxes);
 }
