@@ -176,6 +176,7 @@ void StartSearch(HWND dialog, FindBox *box)
     box->tried = box->found = 0;
     box->search = StartBoxSearch(dialog, range, box->tag);
     if (!box->search) {
+        SetSearching(dialog, box, false);
         ShowStatus(dialog, "The search could not be started.");
         return;
     }
