@@ -6,8 +6,10 @@
 #include "app/command_ids.h"
 #include "app/delivery_sign.h"
 #include "app/held_button.h"
+#include "app/find_box.h"
 #include "app/key_commands.h"
 #include "app/keyboard.h"
+#include "app/recent_boxes.h"
 #include "app/remote_control.h"
 #include "transport/command_transaction.h"
 
@@ -48,6 +50,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     AddKeyListMenuItem(window);
     AddAlwaysOnTopMenuItem(window);
     CreateDeliverySignTip(window);
+    PrepareFindBox(window);
     return 0;
 }
 
@@ -124,6 +127,7 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TXN_DONE:
         return OnTransactionDone(lParam);
     case WM_TXN_SENT:
+        NoteSentAddress(lParam);
         return ClearDeliverySign(window);
     case WM_TXN_UNDELIVERED:
         return ShowDeliverySign(window, wParam, lParam);
@@ -140,6 +144,10 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == IDM_ALWAYS_ON_TOP) return ToggleAlwaysOnTop(window);
+        if ((wParam & 0xFFF0) == IDM_FIND_BOX) {
+            OpenFindBox(window);
+            return 0;
+        }
         if ((wParam & 0xFFF0) != IDM_KEY_LIST) break;
         ShowKeyList(window);
         return 0;

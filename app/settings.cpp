@@ -2,8 +2,10 @@
 #include "address/address.h"
 #include "app/device_address.h"
 #include "app/display_scale.h"
+#include "app/recent_boxes.h"
 
 #include <limits.h>
+#include <string.h>
 
 namespace {
 
@@ -126,5 +128,36 @@ void SaveAlwaysOnTop(bool on)
     if (!key) return;
     DWORD value = on ? 1 : 0;
     RegSetValueExA(key, VALUE_ALWAYS_ON_TOP, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
+    RegCloseKey(key);
+}
+
+namespace {
+
+const char VALUE_RECENT_BOXES[] = "Recent Boxes";
+const DWORD RECENT_BOXES_BUFFER = 256;  // room to tell an over-long value from one that fits
+
+}  // namespace
+
+void LoadRecentBoxes(RecentBoxes *list)
+{
+    *list = RecentBoxes{};
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    char data[RECENT_BOXES_BUFFER + 1] = {0};  // one more, so that the text always ends
+    DWORD size = RECENT_BOXES_BUFFER;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(key, VALUE_RECENT_BOXES, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS &&
+        type == REG_SZ && size <= (DWORD)RECENT_BOXES_TEXT_SIZE && size > 0 && data[size - 1] == '\0')
+        ReadRecentBoxes(data, list);
+    RegCloseKey(key);
+}
+
+void SaveRecentBoxes(const RecentBoxes &list)
+{
+    char text[RECENT_BOXES_TEXT_SIZE];
+    WriteRecentBoxes(list, text);
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    RegSetValueExA(key, VALUE_RECENT_BOXES, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
     RegCloseKey(key);
 }

@@ -1,6 +1,7 @@
 // Entry point: registers the main window's class, creates the window from its template,
-// and runs the message loop: held buttons and keypad keys first, then the dialog manager's
-// keyboard handling.
+// and runs the message loop: Ctrl+F, held buttons and keypad keys first, then the dialog
+// manager's keyboard handling.
+#include "app/find_box.h"
 #include "app/held_button.h"
 #include "app/keyboard.h"
 #include "app/main_window.h"
@@ -21,6 +22,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command)
     int status;
     while ((status = GetMessageA(&msg, NULL, 0, 0)) != 0) {
         if (status == -1) break;
+        if (TranslateFindBoxKey(window, &msg)) continue;
         WatchHeldButton(window, &msg);
         if (TranslateKeypadKey(window, &msg)) continue;
         if (!IsDialogMessageA(window, &msg)) {

@@ -11,6 +11,7 @@ target_compile_options(address PRIVATE ${SANITIZE})
 
 add_library(protocol STATIC ${PROTOCOL_SOURCES})
 target_include_directories(protocol PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(protocol PUBLIC address)
 target_compile_options(protocol PRIVATE ${SANITIZE})
 
 function(halcyra_host_test name)

@@ -16,7 +16,7 @@ bash tools/setup.sh || exit 1
 source tools/wine-build.sh
 cmake -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" >/dev/null || exit 1
-cmake --build "$win_build" --target HalcyraRemote remote_bench bare_window floor_window send_bench >/dev/null || exit 1
+cmake --build "$win_build" --target HalcyraRemote remote_bench bare_window floor_window send_bench search_bench >/dev/null || exit 1
 
 exe=$win_build/app/HalcyraRemote.exe
 source tools/wine-session.sh "$win_build/bench-prefix-wine${HALCYRA_WINE:-8}"
@@ -37,3 +37,5 @@ if [ "${1:-}" = sender ]; then
     exit "${PIPESTATUS[0]}"
 fi
 wine "$bench/remote_bench.exe" "$root/$exe" "$bench/bare_window.exe" "$bench/floor_window.exe" "$@" | tr -d '\r'
+echo
+wine "$bench/search_bench.exe" | tr -d '\r'

@@ -4,7 +4,8 @@
 #   With $DISPLAY set: opens the remote on that display; close its window (or press Escape in it)
 #   to end.
 #   Without a display: runs it on a private Xvfb display, presses a few keys by real X input,
-#   saves docs/screenshot.png, closes the remote and exits 0 (1 if any of that went wrong).
+#   saves docs/screenshot.png, searches 127.0.12.0/24 (two more stand-in boxes there) in Find
+#   box and saves docs/find-box.png, closes the remote and exits 0 (1 if any of that went wrong).
 # Installs what is missing and builds what it needs first. Settings live in build/run-prefix.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,8 +39,10 @@ source tools/wine-session.sh build/run-prefix
 
 box_pid=
 program_pid=
+find_pids=()
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+    for pid in "${find_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
     if [ -n "$box_pid" ]; then kill "$box_pid" 2>/dev/null; wait "$box_pid" 2>/dev/null; fi
     wine_session_stop
 }
@@ -161,6 +164,28 @@ expected=$((expected + 1))
 wait_count $expected || say "the box did not see 2 yet"
 drv wait-red 1043 no 10 >/dev/null && say "the address label is back to normal"
 
+# Find box: Ctrl+F, a loopback range of this run's own with stand-in boxes on two of its
+# addresses, Search, a picture; Escape closes the dialog without choosing.
+for n in 20 77; do
+    "$box" --addr 127.0.12.$n --port 8089 --ready-file "$work/find-$n.ready" >/dev/null 2>&1 &
+    find_pids+=($!)
+done
+say "opening Find box with Ctrl+F and searching 127.0.12.0/24"
+click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+f
+fb() { drv --in "Find box" "$@"; }
+if fb set-text 1202 127.0.12.0/24 >/dev/null && fb command 1203 >/dev/null; then
+    for _ in $(seq 1 100); do [ "$(fb get-text 1205)" = "256 of 256 tried, 2 found" ] && break; sleep 0.1; done
+    say "Find box: $(fb get-text 1205): $(fb list 1204 | tr '\n' ' ')"
+    sleep 0.3
+    read -r left top right bottom _ <<<"$(fb rect)"
+    xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
+        docs/find-box.png && say "screenshot saved to docs/find-box.png"
+    xdotool key Escape
+    for _ in $(seq 1 50); do drv no-message-box >/dev/null && break; sleep 0.1; done
+else
+    say "Find box did not open"
+fi
+
 say "pressing Escape to close the remote"
 click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key Escape
 drv wait-gone 10 >/dev/null || drv close >/dev/null
@@ -171,4 +196,5 @@ program_pid=
 say "the remote ended with exit code $status"
 say "the box received $(count) commands:"
 awk -F'\t' '{ for (i = 1; i <= NF; i++) if ($i ~ /^text=/) print "  " substr($i, 6) }' "$work/box.log"
-[ "$status" -eq 0 ] && [ "$(count)" -eq "$expected" ] && [ -s docs/screenshot.png ] && [ -s docs/undelivered.png ]
+[ "$status" -eq 0 ] && [ "$(count)" -eq "$expected" ] && [ -s docs/screenshot.png ] && [ -s docs/undelivered.png ] &&
+    [ -s docs/find-box.png ]

@@ -5,6 +5,7 @@
 
 #include "address/address.h"
 #include "transport/command_protocol.h"
+#include "transport/winsock_session.h"
 
 // Shared by a transaction and its successor; freed by the last of the two to let go. Its
 // stage only rises and is written under the lock; a successor that finds it TURN_ENDED goes on
@@ -31,36 +32,11 @@ int g_ActiveWorkers = 0;
 CommandTransaction *g_PendingHead = NULL;
 CommandTransaction *g_PendingTail = NULL;
 
-// Winsock counts start-ups per process, and Wine neither keeps that count safely against
-// concurrent calls nor spares other sockets when it falls to 0: workers start and clean up
-// one at a time, each holding its start-up for as long as it has a socket.
-SRWLOCK g_WinsockLock = SRWLOCK_INIT;
-
 // Started transactions that have not ended.
 volatile LONG g_UnderWay = 0;
 
 // The hidden windows' class is registered once for the process.
 volatile LONG g_ClassRegistered = 0;
-
-bool StartWinsock()
-{
-    AcquireSRWLockExclusive(&g_WinsockLock);
-    WSADATA wsa;
-    bool started = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
-    if (started && wsa.wVersion != MAKEWORD(2, 2)) {
-        WSACleanup();
-        started = false;
-    }
-    ReleaseSRWLockExclusive(&g_WinsockLock);
-    return started;
-}
-
-void CleanUpWinsock()
-{
-    AcquireSRWLockExclusive(&g_WinsockLock);
-    WSACleanup();
-    ReleaseSRWLockExclusive(&g_WinsockLock);
-}
 
 const long TXN_SOCKET_EVENTS = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
 

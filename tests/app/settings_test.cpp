@@ -1,5 +1,6 @@
 // Settings persistence under Wine. HKEY_CURRENT_USER is redirected for the whole program to a
 // key of its own (HKCU\Software\HalcyraTests\<pid>), which the tests read and write directly.
+#include "app/recent_boxes.h"
 #include "app/remote_control.h"
 
 #include <gtest/gtest.h>
@@ -407,6 +408,53 @@ TEST_F(Settings, AlwaysOnTopIsOnOnlyForADwordOfOne)
         Put(ON_TOP, value.type, value.data, value.size);
         EXPECT_FALSE(LoadAlwaysOnTop()) << "type " << value.type;
     }
+}
+
+std::string LoadedRecentBoxes()
+{
+    RecentBoxes list = {{{9, 9, 9, 9}}, 1};
+    LoadRecentBoxes(&list);
+    char text[RECENT_BOXES_TEXT_SIZE];
+    WriteRecentBoxes(list, text);
+    return text;
+}
+
+TEST_F(Settings, RecentBoxes)
+{
+    const char *name = "Recent Boxes";
+    const std::string nine = "1.0.0.1 1.0.0.2 1.0.0.3 1.0.0.4 1.0.0.5 1.0.0.6 1.0.0.7 1.0.0.8 1.0.0.9";
+    struct Case { DWORD type; std::string data; const char *loaded; };
+    const Case cases[] = {
+        {REG_SZ, std::string("127.0.0.5 10.1.2.3") + '\0', "127.0.0.5 10.1.2.3"},
+        {REG_SZ, std::string(1, '\0'), ""},
+        {REG_BINARY, std::string("127.0.0.5") + '\0', ""},     // foreign type
+        {REG_SZ, nine + '\0', ""},                              // nine addresses
+        {REG_SZ, std::string(300, 'x') + '\0', ""},             // over-long
+        {REG_SZ, std::string("127.0.0.5  10.1.2.3") + '\0', ""}, // garbage
+        {REG_SZ, std::string("127.0.0.5 127.0.0.05") + '\0', ""},
+        {REG_SZ, std::string("127.0.0.5 127.0.0.5") + '\0', ""},
+        {REG_SZ, std::string("127.0.0.5 ") + '\0', ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.data);
+        Put(name, c.type, c.data.data(), (DWORD)c.data.size());
+        EXPECT_EQ(LoadedRecentBoxes(), c.loaded);
+    }
+    // Most recent first, each once, eight at most; saving writes that value alone.
+    PutText(ADDRESS, "10.0.0.1");
+    RecentBoxes list = {};
+    for (unsigned char last = 1; last <= 9; ++last) {
+        unsigned char address[4] = {1, 0, 0, last};
+        EXPECT_TRUE(AddRecentBox(&list, address));
+    }
+    unsigned char again[4] = {1, 0, 0, 5}, first[4] = {1, 0, 0, 5};
+    EXPECT_TRUE(AddRecentBox(&list, again));
+    EXPECT_FALSE(AddRecentBox(&list, first));
+    SaveRecentBoxes(list);
+    EXPECT_EQ(Get(name).data, std::string("1.0.0.5 1.0.0.9 1.0.0.8 1.0.0.7 1.0.0.6 1.0.0.4 1.0.0.3 1.0.0.2") + '\0');
+    EXPECT_EQ(Get(name).type, (DWORD)REG_SZ);
+    EXPECT_EQ(ValueCount(), 2u);
+    EXPECT_EQ(Get(ADDRESS).data, std::string("10.0.0.1") + '\0');
 }
 
 // Makes HKEY_CURRENT_USER stand for a fresh key of this process, and checks that it does.

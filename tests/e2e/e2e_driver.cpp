@@ -733,8 +733,11 @@ int main(int argc, char **argv)
             return 0;
         }
         for (DWORD_PTR i = 0; i < count; ++i) {
+            // The wide form: Wine hands LB_GETTEXT across processes as wide text whatever the form.
+            wchar_t wide[512] = {0};
+            if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 512) SendMessageW(list, LB_GETTEXT, i, (LPARAM)wide);
             char text[512] = {0};
-            if ((DWORD_PTR)SendMessageA(list, LB_GETTEXTLEN, i, 0) < sizeof(text)) SendMessageA(list, LB_GETTEXT, i, (LPARAM)text);
+            WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), NULL, NULL);
             std::printf("%s\n", text);
         }
         return 0;

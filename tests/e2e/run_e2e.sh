@@ -325,6 +325,9 @@ expect_sent "a key press takes the new address" b 1001 "press POWER"
 expect_sent "free text then goes to the new address" b 1048 "to the held address"
 drv set-text 1044 $BOX_A >/dev/null
 expect_sent "back to the first address" a 1008 "press OK"
+out=$(reg_value "Recent Boxes")
+[ "$out" = "$BOX_A $BOX_B" ] && pass "\"Recent Boxes\" holds the boxes keys went to, most recent first" ||
+    fail "\"Recent Boxes\" holds the boxes keys went to, most recent first" "\"$out\""
 
 # Real input: Enter in either field sends the free text; a click on a key sends it.
 expect_enter_sends() {  # NAME TEXT: the focus is in a field; Enter must send TEXT as free text
@@ -577,6 +580,39 @@ else
     got=$(hex_after silent "$before")
     [ "$got" = "$(frame "press VOLUME_UP")" ] && pass "VOL UP held at a silent box sends one command" ||
         fail "VOL UP held at a silent box sends one command" "box got [$got]"
+
+    # Find box: Ctrl+F lists the boxes used before; a loopback range of this test's own is searched
+    # with boxes on three of its addresses. Other ranges are refused without a connection.
+    fb() { drv --in "Find box" "$@"; }
+    for n in 20 77 200; do start_box 127.0.10.$n f$n || fail "Find box" "no box on 127.0.10.$n"; done
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+f
+    out=$(fb list 1204 | awk '{ printf "%s%s", sep, $1; sep = " " }')
+    [ -n "$out" ] && [ "$out" = "$(reg_value "Recent Boxes")" ] && pass "Ctrl+F opens Find box with the recent boxes" ||
+        fail "Ctrl+F opens Find box with the recent boxes" "listed [$out], saved [$(reg_value "Recent Boxes")]"
+    before=$(lines a)
+    fb set-text 1202 8.8.8.0/24 >/dev/null && fb command 1203 >/dev/null && out=$(fb get-text 1205)
+    fb set-text 1202 127.0.0.0/16 >/dev/null && fb command 1203 >/dev/null && out="$out|$(fb get-text 1205)"
+    sleep 0.5
+    [ "${out%%:*}|${out#*|}" = "Only local networks are searched|At most 1,024 addresses are searched at once (a /22)." ] &&
+        [ "$(lines a)" = "$before" ] && pass "a public and an over-large range are refused, nothing asked" ||
+        fail "a public and an over-large range are refused, nothing asked" "$out; box a $(lines a) lines, had $before"
+    fb set-text 1202 127.0.10.0/24 >/dev/null && fb command 1203 >/dev/null
+    for _ in $(seq 1 150); do out=$(fb get-text 1205); [ "$out" = "256 of 256 tried, 3 found" ] && break; sleep 0.1; done
+    got="$(fb list 1204 | tr '\n' ' ')|$(cut -f6 "$work/f20.log" "$work/f77.log" "$work/f200.log" | tr '\n' ' ')"
+    [ "$out" = "256 of 256 tried, 3 found" ] && [ "$got" = "127.0.10.20 127.0.10.77 127.0.10.200 |bytes=0 bytes=0 bytes=0 " ] &&
+        pass "a /24 search lists exactly the three boxes in order; each got one connection and no byte" ||
+        fail "a /24 search lists exactly the three boxes in order; each got one connection and no byte" "$out; $got"
+    xy=$(fb item-center 1204 1) && xdotool mousemove --sync $xy click --repeat 2 --delay 80 1
+    for _ in $(seq 1 50); do drv no-message-box >/dev/null 2>&1 && break; sleep 0.1; done
+    [ "$(drv get-text 1044)" = 127.0.10.77 ] && [ "$(lines f77)" = 1 ] && pass "a double-click fills the address field, sends nothing" ||
+        fail "a double-click fills the address field, sends nothing" "field $(drv get-text 1044), box $(lines f77) lines"
+    expect_sent "the next key reaches the chosen box" f77 1001 "press POWER"
+    drv set-text 1044 $BOX_A >/dev/null
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+f && fb list 1204 >/dev/null && xdotool key Return
+    for _ in $(seq 1 50); do drv no-message-box >/dev/null 2>&1 && break; sleep 0.1; done
+    [ "$(drv get-text 1044)" = 127.0.10.77 ] && pass "Ctrl+F, Enter: the most recent box" ||
+        fail "Ctrl+F, Enter: the most recent box" "field $(drv get-text 1044)"
+    drv set-text 1044 $BOX_A >/dev/null
 
     # The key list, from the system menu: Alt+Space, then K.
     xdotool key alt+space sleep 0.3 key k

@@ -1,0 +1,375 @@
+#include "app/find_box.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "address/address.h"
+#include "app/command_ids.h"
+#include "app/display_scale.h"
+#include "app/keypad.h"
+#include "app/recent_boxes.h"
+#include "resources/resource_ids.h"
+#include "transport/box_search.h"
+#include "transport/command_transaction.h"
+
+namespace {
+
+struct FindBoxControl {
+    const char *window_class;
+    int id;
+    const char *label;
+    ControlRect rect;  // pixels at 96 dpi
+    DWORD style;       // besides WS_CHILD | WS_VISIBLE
+};
+
+const DWORD TAB_STOP = WS_TABSTOP;
+const DWORD LIST_STYLE = WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
+
+// In creation order, which is the Tab order.
+const FindBoxControl FIND_BOX_CONTROLS[] = {
+    {"Static", IDC_FIND_RANGE_LABEL, "Range:", {10, 13, 46, 18}, 0},
+    {"Edit", IDC_FIND_RANGE, "", {58, 10, 146, 22}, WS_GROUP | TAB_STOP | WS_BORDER | ES_AUTOHSCROLL},
+    {"Button", IDC_FIND_SEARCH, "Search", {212, 9, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
+    {"ListBox", IDC_FIND_LIST, "", {10, 42, 280, 150}, LIST_STYLE},
+    {"Static", IDC_FIND_STATUS, "", {10, 198, 280, 34}, 0},
+    {"Button", IDOK, "Use", {130, 238, 78, 24}, TAB_STOP | BS_DEFPUSHBUTTON},
+    {"Button", IDCANCEL, "Close", {212, 238, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
+};
+const int FIND_BOX_CONTROL_COUNT = sizeof(FIND_BOX_CONTROLS) / sizeof(FIND_BOX_CONTROLS[0]);
+const int FIND_BOX_WIDTH = 300;   // client area at 96 dpi
+const int FIND_BOX_HEIGHT = 272;
+const int FIND_BOX_FONT_HEIGHT = 14;  // pixels at 96 dpi
+const int STATUS_TEXT_MAX = 160;
+const char RECENT_MARK[] = "   (used before)";
+
+// The dialog's state; lives on the stack of OpenFindBox while the dialog runs.
+struct FindBox {
+    HWND main_window;
+    HFONT font;             // the dialog's; deleted when it closes or is replaced
+    BoxSearch *search;      // the latest search, until the next one or the close; may be null
+    unsigned short tag;     // the latest search's, carried by its notices
+    bool searching;         // its scan has not ended
+    unsigned total, tried, found;
+};
+
+bool g_FindBoxOpen = false;  // one dialog at a time; UI thread only
+
+FindBox *StateOf(HWND dialog) { return (FindBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
+
+void AddressBytes(unsigned long address, unsigned char *bytes)
+{
+    for (int i = 0; i < 4; ++i) bytes[i] = (unsigned char)(address >> (24 - 8 * i));
+}
+
+unsigned long AddressNumber(const unsigned char *bytes)
+{
+    return (unsigned long)bytes[0] << 24 | (unsigned long)bytes[1] << 16 | (unsigned long)bytes[2] << 8 | bytes[3];
+}
+
+HFONT CreateFindBoxFont(UINT dpi)
+{
+    return CreateFontA(ScaleForDpi(FIND_BOX_FONT_HEIGHT, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                       ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, "Arial");
+}
+
+// Every control's rectangle and the font for the dpi; the old font goes once no control holds it.
+void LayOut(HWND dialog, FindBox *box, UINT dpi)
+{
+    HFONT font = CreateFindBoxFont(dpi);
+    for (const FindBoxControl &control : FIND_BOX_CONTROLS) {
+        HWND child = GetDlgItem(dialog, control.id);
+        if (!child) continue;
+        SetWindowPos(child, NULL, ScaleForDpi(control.rect.x, dpi), ScaleForDpi(control.rect.y, dpi),
+                     ScaleForDpi(control.rect.width, dpi), ScaleForDpi(control.rect.height, dpi),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (font) SendMessageA(child, WM_SETFONT, (WPARAM)font, TRUE);
+    }
+    if (!font) return;
+    if (box->font) DeleteObject(box->font);
+    box->font = font;
+}
+
+void CreateControls(HWND dialog)
+{
+    for (const FindBoxControl &control : FIND_BOX_CONTROLS)
+        CreateWindowExA(0, control.window_class, control.label, WS_CHILD | WS_VISIBLE | control.style, 0, 0, 0, 0,
+                        dialog, (HMENU)(INT_PTR)control.id, g_Instance, NULL);
+}
+
+// The scaled client size, centred over the main window.
+void PlaceDialog(HWND dialog, HWND main_window, UINT dpi)
+{
+    RECT frame = {0, 0, ScaleForDpi(FIND_BOX_WIDTH, dpi), ScaleForDpi(FIND_BOX_HEIGHT, dpi)};
+    AdjustWindowRectEx(&frame, (DWORD)GetWindowLongA(dialog, GWL_STYLE), FALSE,
+                       (DWORD)GetWindowLongA(dialog, GWL_EXSTYLE));
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT owner;
+    GetWindowRect(main_window, &owner);
+    int x = (owner.left + owner.right - width) / 2, y = (owner.top + owner.bottom - height) / 2;
+    HMONITOR monitor = MonitorFromWindow(main_window, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoA(monitor, &info)) {  // wholly on the owner's monitor where it fits
+        if (x + width > info.rcWork.right) x = info.rcWork.right - width;
+        if (y + height > info.rcWork.bottom) y = info.rcWork.bottom - height;
+        if (x < info.rcWork.left) x = info.rcWork.left;
+        if (y < info.rcWork.top) y = info.rcWork.top;
+    }
+    SetWindowPos(dialog, NULL, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ShowStatus(HWND dialog, const char *text) { SetDlgItemTextA(dialog, IDC_FIND_STATUS, text); }
+
+void ShowCount(HWND dialog, const FindBox *box, const char *stage)
+{
+    char text[STATUS_TEXT_MAX];
+    snprintf(text, sizeof(text), "%s%u of %u tried, %u found", stage, box->tried, box->total, box->found);
+    ShowStatus(dialog, text);
+}
+
+// The close button stops a search under way, and otherwise closes.
+void SetSearching(HWND dialog, FindBox *box, bool searching)
+{
+    box->searching = searching;
+    SetDlgItemTextA(dialog, IDCANCEL, searching ? "Cancel" : "Close");
+}
+
+// An entry's address with its note, at its place in address order; returns its index.
+int InsertEntry(HWND list, unsigned long address, const char *note)
+{
+    char text[16 + BOX_NAME_MAX + 8];
+    FormatSearchAddress(address, text);
+    if (note && *note) {
+        strcat(text, "   ");
+        strncat(text, note, BOX_NAME_MAX - 1);
+    }
+    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    int at = 0;
+    while (at < count && (unsigned long)SendMessageA(list, LB_GETITEMDATA, at, 0) < address) ++at;
+    at = (int)SendMessageA(list, LB_INSERTSTRING, at, (LPARAM)text);
+    if (at >= 0) SendMessageA(list, LB_SETITEMDATA, at, (LPARAM)address);
+    return at;
+}
+
+// Ends the latest search: nothing more of it is posted, and its worker ends by itself.
+void StopSearch(FindBox *box)
+{
+    StopBoxSearch(box->search);
+    box->search = NULL;
+}
+
+void StartSearch(HWND dialog, FindBox *box)
+{
+    char text[SEARCH_RANGE_TEXT_MAX + 2] = {0};
+    GetDlgItemTextA(dialog, IDC_FIND_RANGE, text, sizeof(text));
+    SearchRange range;
+    int check = ParseSearchRange(text, &range);
+    if (check != RANGE_OK) {
+        ShowStatus(dialog, SearchRangeRule(check));  // nothing is asked
+        return;
+    }
+    StopSearch(box);
+    SendDlgItemMessageA(dialog, IDC_FIND_LIST, LB_RESETCONTENT, 0, 0);
+    box->tag++;
+    box->total = range.count;
+    box->tried = box->found = 0;
+    box->search = StartBoxSearch(dialog, range, box->tag);
+    if (!box->search) {
+        SetSearching(dialog, box, false);
+        ShowStatus(dialog, "The search could not be started.");
+        return;
+    }
+    SetSearching(dialog, box, true);
+    ShowCount(dialog, box, "Searching: ");
+}
+
+// The chosen address goes into the main window's address field; the next key checks and keeps
+// it as it does a typed one. Nothing is sent.
+void UseSelection(HWND dialog, FindBox *box)
+{
+    HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+    int selected = (int)SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (selected < 0) {
+        ShowStatus(dialog, "Choose a box in the list first.");
+        return;
+    }
+    unsigned char address[4];
+    AddressBytes((unsigned long)SendMessageA(list, LB_GETITEMDATA, selected, 0), address);
+    WriteAddressField(box->main_window, address, IDC_ADDRESS);
+    EndDialog(dialog, IDOK);
+}
+
+void ListRecentBoxes(HWND dialog)
+{
+    HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+    // Most recent first: each goes below the ones before it, whatever its address.
+    for (int i = 0; i < g_RecentBoxes.count; ++i) {
+        char text[16 + sizeof(RECENT_MARK)];
+        IPAddrByteToStr(g_RecentBoxes.addresses[i], text);
+        strcat(text, RECENT_MARK);
+        int at = (int)SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)text);
+        if (at >= 0) SendMessageA(list, LB_SETITEMDATA, at, (LPARAM)AddressNumber(g_RecentBoxes.addresses[i]));
+    }
+    if (g_RecentBoxes.count) SendMessageA(list, LB_SETCURSEL, 0, 0);
+}
+
+BOOL OnInitDialog(HWND dialog, FindBox *box)
+{
+    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
+    CreateControls(dialog);
+    UINT dpi = WindowDpi(dialog);
+    LayOut(dialog, box, dpi);
+    PlaceDialog(dialog, box->main_window, dpi);
+    SendDlgItemMessageA(dialog, IDC_FIND_RANGE, EM_LIMITTEXT, SEARCH_RANGE_TEXT_MAX, 0);
+    char range[20] = "";
+    bool offered = FindLocalNetwork(range);
+    SetDlgItemTextA(dialog, IDC_FIND_RANGE, range);
+    ListRecentBoxes(dialog);
+    ShowStatus(dialog, !offered ? "No local network found: type a range such as 192.168.1.0/24, then Search."
+                       : g_RecentBoxes.count ? "Boxes used before are listed. Search asks every address of the range."
+                                             : "Search asks every address of the range.");
+    // The choice of a box used before is one Enter away; otherwise the range is.
+    SetFocus(GetDlgItem(dialog, g_RecentBoxes.count ? IDC_FIND_LIST : IDC_FIND_RANGE));
+    return FALSE;  // the focus is set
+}
+
+void OnDestroy(HWND dialog, FindBox *box)
+{
+    StopSearch(box);
+    // Names posted before the stop would be lost with the window's queue: freed here.
+    MSG msg;
+    while (PeekMessageA(&msg, dialog, WM_SEARCH_NAME, WM_SEARCH_NAME, PM_REMOVE))
+        ReleaseBoxName((BoxName *)msg.lParam);
+    if (box->font) DeleteObject(box->font);
+    box->font = NULL;
+}
+
+BOOL RouteCommand(HWND dialog, FindBox *box, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_FIND_SEARCH:
+        if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+        StartSearch(dialog, box);
+        return TRUE;
+    case IDOK:  // Enter: in the range field it searches, elsewhere it chooses
+        if (GetFocus() == GetDlgItem(dialog, IDC_FIND_RANGE)) StartSearch(dialog, box);
+        else UseSelection(dialog, box);
+        return TRUE;
+    case IDCANCEL:
+        if (box->searching) {
+            StopSearch(box);
+            SetSearching(dialog, box, false);
+            ShowCount(dialog, box, "Stopped: ");
+        } else {
+            EndDialog(dialog, IDCANCEL);
+        }
+        return TRUE;
+    case IDC_FIND_LIST:
+        if (HIWORD(wParam) != LBN_DBLCLK) return FALSE;
+        UseSelection(dialog, box);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void OnFound(HWND dialog, FindBox *box, unsigned long address)
+{
+    HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+    int at = InsertEntry(list, address, NULL);
+    if (at >= 0 && SendMessageA(list, LB_GETCURSEL, 0, 0) < 0) SendMessageA(list, LB_SETCURSEL, at, 0);
+    box->found++;
+    ShowCount(dialog, box, box->searching ? "Searching: " : "");
+}
+
+void OnTried(HWND dialog, FindBox *box, unsigned tried, bool done)
+{
+    box->tried = tried;
+    if (done) SetSearching(dialog, box, false);
+    ShowCount(dialog, box, done ? "" : "Searching: ");
+}
+
+// The name goes beside its address: the entry is made again with it, keeping the selection.
+void OnName(HWND dialog, BoxName *name)
+{
+    HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        if ((unsigned long)SendMessageA(list, LB_GETITEMDATA, i, 0) != name->address) continue;
+        bool selected = SendMessageA(list, LB_GETCURSEL, 0, 0) == i;
+        SendMessageA(list, LB_DELETESTRING, i, 0);
+        int at = InsertEntry(list, name->address, name->name);
+        if (selected && at >= 0) SendMessageA(list, LB_SETCURSEL, at, 0);
+        break;
+    }
+    ReleaseBoxName(name);
+}
+
+BOOL OnDpiChanged(HWND dialog, FindBox *box, WPARAM wParam, LPARAM lParam)
+{
+    const RECT *suggested = (const RECT *)lParam;
+    if (!suggested || !LOWORD(wParam)) return FALSE;
+    SetWindowPos(dialog, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut(dialog, box, LOWORD(wParam));
+    return TRUE;
+}
+
+INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    FindBox *box = StateOf(dialog);
+    if (message == WM_INITDIALOG) return OnInitDialog(dialog, (FindBox *)lParam);
+    if (!box) return FALSE;
+    switch (message) {
+    case WM_COMMAND:
+        return RouteCommand(dialog, box, wParam);
+    case WM_SEARCH_FOUND:
+        if (wParam == box->tag && box->search) OnFound(dialog, box, (unsigned long)lParam);
+        return TRUE;
+    case WM_SEARCH_TRIED:
+    case WM_SEARCH_DONE:
+        if ((unsigned short)lParam == box->tag && box->search) OnTried(dialog, box, (unsigned)wParam, message == WM_SEARCH_DONE);
+        return TRUE;
+    case WM_SEARCH_NAME:
+        if (wParam == box->tag && box->search) OnName(dialog, (BoxName *)lParam);
+        else ReleaseBoxName((BoxName *)lParam);
+        return TRUE;
+    case WM_CLOSE:  // the close box closes, a search under way or not
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case WM_DPICHANGED:
+        return OnDpiChanged(dialog, box, wParam, lParam);
+    case WM_DESTROY:
+        OnDestroy(dialog, box);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void PrepareFindBox(HWND window)
+{
+    LoadRecentBoxes(&g_RecentBoxes);
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (menu) AppendMenuA(menu, MF_STRING, IDM_FIND_BOX, "&Find box...");
+}
+
+void OpenFindBox(HWND window)
+{
+    if (g_FindBoxOpen) return;
+    g_FindBoxOpen = true;
+    FindBox box = {window, NULL, NULL, 0, false, 0, 0, 0};
+    DialogBoxParamA(g_Instance, MAKEINTRESOURCEA(IDD_FIND_BOX), window, FindBoxProc, (LPARAM)&box);
+    g_FindBoxOpen = false;
+}
+
+bool TranslateFindBoxKey(HWND window, const MSG *msg)
+{
+    if (msg->message != WM_KEYDOWN || msg->wParam != 'F') return false;
+    if (msg->hwnd != window && !IsChild(window, msg->hwnd)) return false;
+    // Ctrl+F alone: with Alt too it is AltGr, which types a character.
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0) return false;
+    OpenFindBox(window);
+    return true;
+}

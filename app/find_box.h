@@ -1,0 +1,24 @@
+// Find box: a dialog that lists the boxes used before and searches a local range for boxes
+// that take a connection on the command port; the entry chosen goes into the address field.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+// The system menu item; below 0xF000 with the low four bits clear, as system commands need.
+const UINT IDM_FIND_BOX = 0x0A20;
+
+// The dialog's controls.
+enum FindBoxId {
+    IDC_FIND_RANGE_LABEL = 1201,
+    IDC_FIND_RANGE = 1202,
+    IDC_FIND_SEARCH = 1203,
+    IDC_FIND_LIST = 1204,
+    IDC_FIND_STATUS = 1205,
+};
+
+// While the main window is created: the system menu item, and the boxes used before.
+void PrepareFindBox(HWND window);
+// Shows the dialog, owned by the main window, until an entry is chosen or it is closed.
+void OpenFindBox(HWND window);
+// The message loop's step for Ctrl+F in the main window: opens the dialog; true when it took the key.
+bool TranslateFindBoxKey(HWND window, const MSG *msg);

@@ -1,0 +1,65 @@
+#include "app/recent_boxes.h"
+
+#include <string.h>
+
+#include "address/address.h"
+#include "transport/command_transaction.h"
+
+RecentBoxes g_RecentBoxes = {};
+
+bool AddRecentBox(RecentBoxes *list, const unsigned char *address)
+{
+    int at = 0;
+    while (at < list->count && memcmp(list->addresses[at], address, 4) != 0) ++at;
+    if (at == 0 && list->count > 0) return false;  // already the most recent
+    if (at == list->count && list->count < RECENT_BOXES_MAX) ++list->count;
+    if (at == list->count) at = list->count - 1;  // the list was full: the oldest goes
+    memmove(list->addresses[1], list->addresses[0], (size_t)at * 4);
+    memcpy(list->addresses[0], address, 4);
+    return true;
+}
+
+bool ReadRecentBoxes(const char *text, RecentBoxes *list)
+{
+    RecentBoxes read = {};
+    bool sound = true;
+    for (const char *at = text; *at && sound;) {
+        const char *end = strchr(at, ' ');
+        size_t length = end ? (size_t)(end - at) : strlen(at);
+        char token[16];
+        unsigned char address[4];
+        // A token of 1 to 15 characters, a ninth token, a space at the end: not this program's.
+        sound = length > 0 && length <= 15 && read.count < RECENT_BOXES_MAX && (!end || end[1] != '\0');
+        if (sound) {
+            memcpy(token, at, length);
+            token[length] = '\0';
+            sound = ValidIPAddress(token, 1) == 0 && IPAddrStrToByte(token, address) == 0;
+        }
+        for (int i = 0; sound && i < read.count; ++i) sound = memcmp(read.addresses[i], address, 4) != 0;
+        if (sound) memcpy(read.addresses[read.count++], address, 4);
+        at = end ? end + 1 : at + length;
+    }
+    *list = sound ? read : RecentBoxes{};
+    return sound;
+}
+
+void WriteRecentBoxes(const RecentBoxes &list, char *text)
+{
+    int used = 0;
+    text[0] = '\0';
+    for (int i = 0; i < list.count; ++i) {
+        if (i) text[used++] = ' ';
+        IPAddrByteToStr(const_cast<unsigned char *>(list.addresses[i]), text + used);
+        used += (int)strlen(text + used);
+    }
+}
+
+void NoteSentAddress(LPARAM lParam)
+{
+    unsigned char address[4];
+    NoticeAddress(lParam, address);
+    // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
+    static const unsigned char unspecified[4] = {0, 0, 0, 0};
+    if (memcmp(address, unspecified, 4) == 0) return;
+    if (AddRecentBox(&g_RecentBoxes, address)) SaveRecentBoxes(g_RecentBoxes);
+}

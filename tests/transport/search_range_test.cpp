@@ -1,0 +1,57 @@
+#include "transport/search_range.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(SearchRange, ReadsTheThreeFormsAndRefusesWhatTheRuleForbids)
+{
+    struct Row { const char *text; int status; const char *first; unsigned count; };
+    const Row rows[] = {
+        {"127.0.9.0/24", RANGE_OK, "127.0.9.0", 256},
+        {"127.0.9.77/24", RANGE_OK, "127.0.9.0", 256},   // the network of the address
+        {"192.168.1.16/28", RANGE_OK, "192.168.1.16", 16},
+        {"10.1.0.0/22", RANGE_OK, "10.1.0.0", 1024},
+        {"172.31.255.255/32", RANGE_OK, "172.31.255.255", 1},
+        {"169.254.3.1-254", RANGE_OK, "169.254.3.1", 254},
+        {"192.168.0.7", RANGE_OK, "192.168.0.7", 1},
+        {"10.1.0.0/21", RANGE_TOO_LARGE, "", 0},
+        {"127.0.0.0/8", RANGE_TOO_LARGE, "", 0},
+        {"8.8.8.0/24", RANGE_NOT_LOCAL, "", 0},
+        {"172.32.0.0/24", RANGE_NOT_LOCAL, "", 0},
+        {"172.16.0.0/11", RANGE_NOT_LOCAL, "", 0},      // reaches past 172.31
+        {"0.0.0.0/0", RANGE_NOT_LOCAL, "", 0},
+        {"192.168.1.0/33", RANGE_MALFORMED, "", 0},
+        {"192.168.1.0/024", RANGE_MALFORMED, "", 0},
+        {"192.168.1.9-3", RANGE_MALFORMED, "", 0},
+        {"192.168.01.0/24", RANGE_MALFORMED, "", 0},
+        {"192.168.1.0/24 ", RANGE_MALFORMED, "", 0},
+        {"", RANGE_MALFORMED, "", 0},
+        {"192.168.100.100-200x", RANGE_MALFORMED, "", 0},  // over-long
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.text);
+        SearchRange range = {12345, 6};
+        EXPECT_EQ(ParseSearchRange(row.text, &range), row.status);
+        char first[16] = "";
+        if (row.status == RANGE_OK) FormatSearchAddress(range.first, first);
+        EXPECT_EQ(std::string(first), row.first);
+        EXPECT_EQ(range.count, row.status == RANGE_OK ? row.count : 6u);
+        EXPECT_EQ(std::string(SearchRangeRule(row.status)).empty(), row.status == RANGE_OK);
+    }
+}
+
+TEST(SearchRange, OffersThePrivateNetworkOfAnInterface)
+{
+    struct Row { unsigned long address; int prefix; const char *text; };
+    const Row rows[] = {
+        {0xC0A8012AUL, 24, "192.168.1.0/24"}, {0x0A0B0C0DUL, 8, "10.11.12.0/24"},
+        {0xAC1000A5UL, 28, "172.16.0.160/28"}, {0x7F000001UL, 8, ""}, {0xA9FE0101UL, 16, ""},
+        {0x08080808UL, 24, ""},
+    };
+    for (const Row &row : rows) {
+        char text[20] = "";
+        EXPECT_EQ(LocalNetworkRange(row.address, row.prefix, text), *row.text ? 1 : 0);
+        EXPECT_EQ(std::string(text), row.text);
+    }
+}

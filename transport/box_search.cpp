@@ -1,0 +1,252 @@
+#include "transport/box_search.h"
+
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "transport/command_protocol.h"
+#include "transport/winsock_session.h"
+
+// Shared by the owner and the worker; freed by the last of the two to let go. The lock makes a
+// post and the stop exclude each other, so nothing is posted once the stop has returned.
+struct BoxSearch {
+    HWND owner;
+    SearchRange range;
+    unsigned short tag;
+    SRWLOCK lock;
+    bool stopped;
+    volatile LONG holders;  // 2 at first: the owner and the worker
+};
+
+namespace {
+
+struct Attempt {
+    SOCKET socket;
+    unsigned long address;
+    DWORD started;
+};
+
+const DWORD SEARCH_STACK_RESERVE = 64 * 1024;
+const ULONG ADAPTER_BUFFER = 16 * 1024;  // enough for a few interfaces; one retry at the size asked
+
+static_assert(SEARCH_MAX_ATTEMPTS <= FD_SETSIZE, "every attempt fits one select set");
+
+void LetGo(BoxSearch *search)
+{
+    if (InterlockedDecrement(&search->holders) == 0) free(search);
+}
+
+bool Stopped(BoxSearch *search)
+{
+    AcquireSRWLockExclusive(&search->lock);
+    bool stopped = search->stopped;
+    ReleaseSRWLockExclusive(&search->lock);
+    return stopped;
+}
+
+bool Post(BoxSearch *search, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    AcquireSRWLockExclusive(&search->lock);
+    bool posted = !search->stopped && PostMessageA(search->owner, message, wParam, lParam);
+    ReleaseSRWLockExclusive(&search->lock);
+    return posted;
+}
+
+sockaddr_in CommandPortOf(unsigned long address)
+{
+    sockaddr_in peer;
+    memset(&peer, 0, sizeof(peer));
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(DEVICE_COMMAND_PORT);
+    peer.sin_addr.s_addr = htonl(address);
+    return peer;
+}
+
+// Opens a non-blocking connection attempt. 1: under way; 2: connected at once; 0: failed at once.
+int BeginAttempt(Attempt *attempt, unsigned long address)
+{
+    attempt->address = address;
+    attempt->started = GetTickCount();
+    attempt->socket = socket(AF_INET, SOCK_STREAM, 0);
+    if (attempt->socket == INVALID_SOCKET) return 0;
+    u_long non_blocking = 1;
+    sockaddr_in peer = CommandPortOf(address);
+    if (ioctlsocket(attempt->socket, FIONBIO, &non_blocking) == 0) {
+        if (connect(attempt->socket, (sockaddr *)&peer, sizeof(peer)) == 0) return 2;
+        if (WSAGetLastError() == WSAEWOULDBLOCK) return 1;
+    }
+    closesocket(attempt->socket);
+    attempt->socket = INVALID_SOCKET;
+    return 0;
+}
+
+// Closes at once, without a byte sent: the box sees a connection end with nothing on it.
+void EndAttempt(Attempt *attempt)
+{
+    if (attempt->socket != INVALID_SOCKET) closesocket(attempt->socket);
+    attempt->socket = INVALID_SOCKET;
+}
+
+// Asks every address of the range, SEARCH_MAX_ATTEMPTS at a time; returns how many answered
+// (connected, refused, failed or given up) and lists in `found` those that connected.
+unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
+{
+    Attempt attempts[SEARCH_MAX_ATTEMPTS];
+    int active = 0;
+    unsigned next = 0, tried = 0, reported = 0;
+    while ((next < search->range.count || active > 0) && !Stopped(search)) {
+        while (active < SEARCH_MAX_ATTEMPTS && next < search->range.count) {
+            unsigned long address = search->range.first + next++;
+            int begun = BeginAttempt(&attempts[active], address);
+            if (begun == 1) {
+                ++active;
+                continue;
+            }
+            if (begun == 2) {
+                found[(*found_count)++] = address;
+                Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)address);
+                EndAttempt(&attempts[active]);
+            }
+            ++tried;
+        }
+        if (active > 0) {
+            fd_set connected, failed;
+            FD_ZERO(&connected);
+            FD_ZERO(&failed);
+            for (int i = 0; i < active; ++i) {
+                FD_SET(attempts[i].socket, &connected);
+                FD_SET(attempts[i].socket, &failed);
+            }
+            timeval poll = {0, (long)SEARCH_POLL_MS * 1000};
+            if (select(0, NULL, &connected, &failed, &poll) == SOCKET_ERROR) {
+                FD_ZERO(&connected);  // only the time limit ends the attempts now
+                FD_ZERO(&failed);
+                Sleep(SEARCH_POLL_MS);
+            }
+            DWORD now = GetTickCount();
+            for (int i = active - 1; i >= 0; --i) {
+                Attempt &attempt = attempts[i];
+                bool took = FD_ISSET(attempt.socket, &connected) != 0;
+                if (!took && !FD_ISSET(attempt.socket, &failed) && now - attempt.started < SEARCH_ATTEMPT_MS)
+                    continue;
+                if (took) {
+                    found[(*found_count)++] = attempt.address;
+                    Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)attempt.address);
+                }
+                EndAttempt(&attempt);
+                attempts[i] = attempts[--active];
+                ++tried;
+            }
+        }
+        if (tried != reported) {
+            Post(search, WM_SEARCH_TRIED, tried, search->tag);
+            reported = tried;
+        }
+    }
+    for (int i = 0; i < active; ++i) EndAttempt(&attempts[i]);  // stopped
+    return tried;
+}
+
+// Names of the addresses found, one at a time, until the owner stops the search. A slow name
+// service delays only the names: the list is complete by now.
+void LookUpNames(BoxSearch *search, const unsigned long *found, unsigned found_count)
+{
+    for (unsigned i = 0; i < found_count && !Stopped(search); ++i) {
+        if ((found[i] >> 24) == 127) continue;  // loopback: no name worth asking for
+        sockaddr_in peer = CommandPortOf(found[i]);
+        char host[NI_MAXHOST] = {0};
+        if (getnameinfo((sockaddr *)&peer, sizeof(peer), host, sizeof(host), NULL, 0, NI_NAMEREQD) != 0) continue;
+        BoxName *name = (BoxName *)calloc(1, sizeof(BoxName));
+        if (!name) return;
+        name->address = found[i];
+        size_t length = strlen(host);
+        memcpy(name->name, host, length < (size_t)BOX_NAME_MAX ? length : BOX_NAME_MAX - 1);  // cut, NUL kept
+        if (!Post(search, WM_SEARCH_NAME, search->tag, (LPARAM)name)) ReleaseBoxName(name);
+    }
+}
+
+DWORD WINAPI SearchThread(LPVOID param)
+{
+    BoxSearch *search = (BoxSearch *)param;
+    unsigned long *found = (unsigned long *)calloc(search->range.count, sizeof(unsigned long));
+    unsigned found_count = 0, tried = 0;
+    bool started = found && StartWinsock();
+    if (started) tried = Scan(search, found, &found_count);
+    // Without Winsock or memory no address was asked; the search still ends.
+    Post(search, WM_SEARCH_DONE, tried, search->tag);
+    if (started) {
+        LookUpNames(search, found, found_count);
+        CleanUpWinsock();
+    }
+    free(found);
+    LetGo(search);
+    return 0;
+}
+
+}  // namespace
+
+void ReleaseBoxName(BoxName *name) { free(name); }
+
+BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range, unsigned short tag)
+{
+    if (range.count == 0 || range.count > SEARCH_MAX_ADDRESSES) return NULL;
+    BoxSearch *search = (BoxSearch *)calloc(1, sizeof(BoxSearch));
+    if (!search) return NULL;
+    search->owner = owner;
+    search->range = range;
+    search->tag = tag;
+    InitializeSRWLock(&search->lock);
+    search->holders = 2;
+    HANDLE thread = CreateThread(NULL, SEARCH_STACK_RESERVE, SearchThread, search,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+    if (!thread) {
+        free(search);
+        return NULL;
+    }
+    CloseHandle(thread);  // nothing ever waits for the worker
+    return search;
+}
+
+void StopBoxSearch(BoxSearch *search)
+{
+    if (!search) return;
+    AcquireSRWLockExclusive(&search->lock);
+    search->stopped = true;
+    ReleaseSRWLockExclusive(&search->lock);
+    LetGo(search);
+}
+
+bool FindLocalNetwork(char *text)
+{
+    // Resolved at run time: iphlpapi.dll is loaded only while the dialog asks.
+    typedef ULONG(WINAPI * GetAdaptersAddressesFunction)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
+    HMODULE iphlpapi = LoadLibraryA("iphlpapi.dll");
+    if (!iphlpapi) return false;
+    GetAdaptersAddressesFunction get_adapters =
+        (GetAdaptersAddressesFunction)(void *)GetProcAddress(iphlpapi, "GetAdaptersAddresses");
+    const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    ULONG size = ADAPTER_BUFFER;
+    IP_ADAPTER_ADDRESSES *adapters = (IP_ADAPTER_ADDRESSES *)malloc(size);
+    ULONG status = adapters && get_adapters ? get_adapters(AF_INET, flags, NULL, adapters, &size) : ERROR_NOT_SUPPORTED;
+    if (status == ERROR_BUFFER_OVERFLOW) {
+        free(adapters);
+        adapters = (IP_ADAPTER_ADDRESSES *)malloc(size);
+        status = adapters ? get_adapters(AF_INET, flags, NULL, adapters, &size) : ERROR_NOT_ENOUGH_MEMORY;
+    }
+    bool offered = false;
+    for (IP_ADAPTER_ADDRESSES *adapter = status == NO_ERROR ? adapters : NULL; adapter && !offered;
+         adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp) continue;
+        for (IP_ADAPTER_UNICAST_ADDRESS *unicast = adapter->FirstUnicastAddress; unicast && !offered;
+             unicast = unicast->Next) {
+            const SOCKADDR *socket_address = unicast->Address.lpSockaddr;
+            if (!socket_address || socket_address->sa_family != AF_INET) continue;
+            unsigned long address = ntohl(((const sockaddr_in *)socket_address)->sin_addr.s_addr);
+            offered = LocalNetworkRange(address, unicast->OnLinkPrefixLength, text) != 0;
+        }
+    }
+    free(adapters);
+    FreeLibrary(iphlpapi);
+    return offered;
+}

@@ -1,0 +1,41 @@
+// The search for the box: every address of a local range is asked whether it takes a TCP
+// connection on the command port. Connect, close at once; nothing is ever sent. One worker
+// thread per search, which posts what it learns to the owner window as it learns it.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include "transport/search_range.h"
+
+// To the owner, each with the starter's tag. Addresses travel as 32-bit numbers (a.b.c.d is
+// a << 24 | b << 16 | c << 8 | d).
+const UINT WM_SEARCH_FOUND = 0x8010;  // wParam: the tag; lParam: an address that took the connection
+const UINT WM_SEARCH_TRIED = 0x8011;  // wParam: how many addresses have answered so far; lParam: the tag
+const UINT WM_SEARCH_DONE = 0x8012;   // wParam: how many were tried, all of them; lParam: the tag
+const UINT WM_SEARCH_NAME = 0x8013;   // wParam: the tag; lParam: a BoxName, freed with ReleaseBoxName
+
+const int SEARCH_MAX_ATTEMPTS = 64;     // connection attempts under way at once (one select set)
+const DWORD SEARCH_ATTEMPT_MS = 1000;   // an address that has not answered by then is given up
+const DWORD SEARCH_POLL_MS = 20;        // how soon the worker sees that its search was stopped
+const int BOX_NAME_MAX = 256;           // longest name kept, NUL included (NI_MAXHOST is 1025)
+
+// A name that the network's name service gave for an address found; looked up only after the
+// scan has ended, never for loopback addresses.
+struct BoxName {
+    unsigned long address;
+    char name[BOX_NAME_MAX];
+};
+void ReleaseBoxName(BoxName *name);
+
+struct BoxSearch;
+
+// Starts the worker on a range that ParseSearchRange accepted; null when it could not start.
+// The owner must stop every search it started. The tag is the owner's, to tell its searches apart.
+BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range, unsigned short tag);
+// Never waits: once it returns nothing more of this search is posted, and the worker closes its
+// sockets within SEARCH_POLL_MS and ends by itself. Notices already posted stay in the queue.
+void StopBoxSearch(BoxSearch *search);
+
+// The range to offer: the first private network of an interface that is up (LocalNetworkRange),
+// into text (at least 20 bytes). False when there is none, or the system cannot tell.
+bool FindLocalNetwork(char *text);

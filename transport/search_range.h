@@ -1,0 +1,36 @@
+// The range of addresses that a search for the box may ask, and the rule of which ranges it may
+// ask at all: only local networks, and only so many addresses at once. Portable: no platform headers.
+#pragma once
+
+// At most this many addresses in one search: a /22, four home networks of 254 addresses.
+const unsigned SEARCH_MAX_ADDRESSES = 1024;
+// Longest range text: "255.255.255.255-255" or "255.255.255.255/32".
+const int SEARCH_RANGE_TEXT_MAX = 19;
+
+// The addresses first .. first + count - 1, each as a 32-bit number (a.b.c.d is a << 24 | ...).
+struct SearchRange {
+    unsigned long first;
+    unsigned count;
+};
+
+enum SearchRangeCheck {
+    RANGE_OK = 0,
+    RANGE_MALFORMED = -1,   // not a.b.c.d, a.b.c.d/nn or a.b.c.d-e
+    RANGE_NOT_LOCAL = -2,   // reaches outside loopback, private and link-local networks
+    RANGE_TOO_LARGE = -3,   // more than SEARCH_MAX_ADDRESSES
+};
+
+// Reads "a.b.c.d" (one address), "a.b.c.d/nn" (the whole network of prefix nn, its first and
+// last address included) or "a.b.c.d-e" (d to e of the last number) and checks it against the
+// rule. Returns a SearchRangeCheck; the range is written only for RANGE_OK.
+int ParseSearchRange(const char *text, SearchRange *range);
+// The message that names the rule a refused range broke.
+const char *SearchRangeRule(int check);
+// 1 when the address lies in 127/8, 10/8, 172.16/12, 192.168/16 or 169.254/16, else 0.
+int IsLocalSearchAddress(unsigned long address);
+// The range to offer for an interface address with its prefix length: its own network when that
+// is a /24 or smaller, otherwise the /24 around the address, as "a.b.c.d/nn" in text (at least
+// 20 bytes). Returns 1, or 0 (and writes nothing) when the address is not in a private network.
+int LocalNetworkRange(unsigned long address, int prefix_length, char *text);
+// "a.b.c.d" of a 32-bit address into text (at least 16 bytes).
+void FormatSearchAddress(unsigned long address, char *text);
