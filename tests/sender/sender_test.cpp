@@ -11,7 +11,7 @@
 #include "app/key_commands.h"
 #include "app/keypad.h"
 #include "tests/support/loopback_box.h"
-#include "tests/support/wine_path.h"
+#include "tests/support/program_test_main.h"
 
 namespace {
 
@@ -192,13 +192,5 @@ TEST_F(SenderTest, SavedAddressUsedWhenNoneGiven)
 
 int main(int argc, char **argv)
 {
-    WSADATA wsa;
-    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 2;
-    ::testing::InitGoogleTest(&argc, argv);
-    if (argc < 2) {
-        printf("usage: sender_test PATH_TO_HalcyraSend.exe\n");
-        return 2;
-    }
-    g_SendExe = WindowsPath(argv[1]);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, "sender_test PATH_TO_HalcyraSend.exe", &g_SendExe);
 }

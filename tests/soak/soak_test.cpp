@@ -8,7 +8,7 @@
 
 #include "tests/support/loopback_box.h"
 #include "tests/support/remote_process.h"
-#include "tests/support/wine_path.h"
+#include "tests/support/program_test_main.h"
 
 namespace {
 
@@ -177,13 +177,5 @@ TEST_F(Soak, BadInputAtTheEdgesIsHandledSoundly)
 
 int main(int argc, char **argv)
 {
-    WSADATA wsa;
-    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 2;
-    ::testing::InitGoogleTest(&argc, argv);
-    if (argc < 2) {
-        printf("usage: soak_test PATH_TO_HalcyraRemote.exe\n");
-        return 2;
-    }
-    g_ExePath = WindowsPath(argv[1]);
-    return RUN_ALL_TESTS();
+    return RunProgramTests(argc, argv, "soak_test PATH_TO_HalcyraRemote.exe", &g_ExePath);
 }

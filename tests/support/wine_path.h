@@ -10,3 +10,4 @@ inline std::string WindowsPath(const std::string &path)
         if (c == '/') c = '\\';
     return result;
 }
+
