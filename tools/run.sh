@@ -14,15 +14,16 @@ say() { echo "run: $*"; }
 die() { echo "run: $*" >&2; exit 1; }
 
 bash tools/setup.sh || die "installing the prerequisites failed"
+source tools/wine-build.sh
 say "building"
 cmake -S . -B build/host -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null &&
     cmake --build build/host --target standin_box >/dev/null || die "building standin_box failed"
-cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
+cmake -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
     -DSTANDIN_BOX="$root/build/host/standin_box" >/dev/null &&
-    cmake --build build/win --target HalcyraRemote e2e_driver >/dev/null || die "building the remote failed"
-exe=$root/build/win/app/HalcyraRemote.exe
-driver=$root/build/win/tests/e2e/e2e_driver.exe
+    cmake --build "$win_build" --target HalcyraRemote e2e_driver >/dev/null || die "building the remote failed"
+exe=$root/$win_build/app/HalcyraRemote.exe
+driver=$root/$win_build/tests/e2e/e2e_driver.exe
 box=$root/build/host/standin_box
 
 headless=0

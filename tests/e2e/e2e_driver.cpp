@@ -31,6 +31,10 @@
 //   e2e_driver close                    posts WM_CLOSE and waits (10 s) until the window is gone
 //   e2e_driver wait-red ID yes|no SECONDS   waits until more than half (yes) or none (no) of the
 //                                       control's pixels on the screen are red; prints "RED TOTAL"
+//   e2e_driver list ID                  prints the list box's items, one a line
+//   e2e_driver item-center ID INDEX     screen coordinates "x y" of the list box item's centre
+//   e2e_driver --in CAPTION COMMAND ... the command acts on the window owned by the main window with
+//                                       that caption (waiting up to 10 s for it) instead of the main window
 // Numbers may be decimal or 0x hexadecimal. Exit code 0 on success, 1 on a failed check,
 // 2 on a usage error.
 //
@@ -45,6 +49,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "tests/support/dpi_aware.h"
 
 namespace {
 
@@ -634,7 +640,8 @@ int Usage()
                 "  dpi-change NEW OLD | dump | rect |\n"
                 "  set-text ID TEXT | get-text ID | command WPARAM | post-command WPARAM |\n"
                 "  send-message MSG WPARAM LPARAM | expect-message-box TEXT CAPTION S | no-message-box |\n"
-                "  focus | wait-focus ID INDEX S | center ID | close | wait-red ID yes|no S\n");
+                "  focus | wait-focus ID INDEX S | center ID | close | wait-red ID yes|no S |\n"
+                "  list ID | item-center ID INDEX | --in CAPTION COMMAND ...\n");
     return 2;
 }
 
@@ -642,6 +649,7 @@ int Usage()
 
 int main(int argc, char **argv)
 {
+    DeclareDpiAware();
     if (argc < 2) return Usage();
     std::string command = argv[1];
     unsigned long a = 0, b = 0, c = 0;
@@ -665,6 +673,45 @@ int main(int argc, char **argv)
 
     HWND main_window = RequireMain();
     if (!main_window) return 1;
+    if (command == "--in" && argc > 3) {  // an owned window, such as a dialog, stands in for the main one
+        DWORD start = GetTickCount();
+        HWND owned = NULL;
+        while (!(owned = FindOwnedBox(main_window)) && GetTickCount() - start < SEND_TIMEOUT_MS) Sleep(50);
+        std::string caption;
+        if (!owned || !ReadText(owned, &caption) || caption != argv[2]) {
+            Fail("no window \"%s\" owned by the main window (found \"%s\")", argv[2], caption.c_str());
+            return 1;
+        }
+        main_window = owned;
+        argv += 2;
+        argc -= 2;
+        command = argv[1];
+    }
+    if ((command == "list" && argc == 3 && ParseNumber(argv[2], &a)) ||
+        (command == "item-center" && argc == 4 && ParseNumber(argv[2], &a) && ParseNumber(argv[3], &b))) {
+        HWND list = ControlById(main_window, (int)a);
+        DWORD_PTR count = 0;
+        if (!list || !SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &count)) {
+            Fail("no list box with id %lu", a);
+            return 1;
+        }
+        if (command == "item-center") {
+            RECT r = {};
+            if (b >= count || SendMessageA(list, LB_GETITEMRECT, b, (LPARAM)&r) == LB_ERR) {
+                Fail("no item %lu in a list of %lu", b, (unsigned long)count);
+                return 1;
+            }
+            MapWindowPoints(list, HWND_DESKTOP, (POINT *)&r, 2);
+            std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            return 0;
+        }
+        for (DWORD_PTR i = 0; i < count; ++i) {
+            char text[512] = {0};
+            if ((DWORD_PTR)SendMessageA(list, LB_GETTEXTLEN, i, 0) < sizeof(text)) SendMessageA(list, LB_GETTEXT, i, (LPARAM)text);
+            std::printf("%s\n", text);
+        }
+        return 0;
+    }
 
     if (command == "check-layout") {
         const char *address = NULL;

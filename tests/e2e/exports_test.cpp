@@ -17,7 +17,7 @@ namespace {
 std::string g_ProgramPath = "HalcyraRemote.exe";
 HMODULE g_Module = NULL;
 
-const DWORD PREFERRED_BASE = 0x47000000;
+const ULONG_PTR PREFERRED_BASE = 0x47000000;
 
 // The exported names, in ordinal order from 1.
 const char *const EXPORT_NAMES[14] = {
@@ -76,14 +76,14 @@ Fn Lookup(bool by_name, int ordinal)
     return by_name ? ByName<Fn>(ordinal) : ByOrdinal<Fn>(ordinal);
 }
 
-const IMAGE_NT_HEADERS32 *NtHeaders(const unsigned char *base)
+const IMAGE_NT_HEADERS *NtHeaders(const unsigned char *base)
 {
     const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-    return reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
+    return reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
 }
 
 // The preferred base written in the file itself (the loaded header may be rewritten).
-DWORD ImageBaseOnDisk(const std::string &path)
+ULONG_PTR ImageBaseOnDisk(const std::string &path)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -93,7 +93,7 @@ DWORD ImageBaseOnDisk(const std::string &path)
     CloseHandle(file);
     if (!ok || got < sizeof(IMAGE_DOS_HEADER)) return 0;
     LONG offset = reinterpret_cast<const IMAGE_DOS_HEADER *>(header)->e_lfanew;
-    if (offset <= 0 || (DWORD)offset + sizeof(IMAGE_NT_HEADERS32) > got) return 0;
+    if (offset <= 0 || (DWORD)offset + sizeof(IMAGE_NT_HEADERS) > got) return 0;
     return NtHeaders(header)->OptionalHeader.ImageBase;
 }
 

@@ -15,12 +15,13 @@ box=$(readlink -f "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$(dirname "$driver")
-work=$build/e2e-work
+wine_kind=wine${HALCYRA_WINE:-8}  # each Wine has prefixes and files of its own
+work=$build/e2e-work-$wine_kind
 command -v xdotool >/dev/null || { echo "e2e: xdotool is missing (bash tools/setup.sh)"; exit 1; }
 
 rm -rf "$work"
 mkdir -p "$work"
-source "$root/tools/wine-session.sh" "$build/e2e-prefix"
+source "$root/tools/wine-session.sh" "$build/e2e-prefix-$wine_kind"
 
 KEY='HKCU\Software\Quillon\Halcyra Remote'
 BOX_A=127.0.0.51
@@ -526,13 +527,15 @@ fi
 # Wine takes the dpi from "LogPixels" in the user's desktop settings and the current hardware
 # profile's fonts. The window is then about 800 pixels high, so this display is larger.
 wine_session_stop
-HALCYRA_SCREEN=1280x1024x24 source "$root/tools/wine-session.sh" "$build/e2e-prefix-144"
+HALCYRA_SCREEN=1280x1024x24 source "$root/tools/wine-session.sh" "$build/e2e-prefix-144-$wine_kind"
 trap cleanup EXIT
 for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
     wine reg add "$key" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 </dev/null
 done
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
 cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null  # caption buttons
+# Wine's services read the dpi when they start: started again, they and the program see one scale.
+wine_session_restart
 wine "$driver" wait-gone 0 >/dev/null 2>&1 </dev/null
 reg_delete_key
 if start_program; then

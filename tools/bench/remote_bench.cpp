@@ -10,6 +10,7 @@
 
 #include "tests/support/loopback_box.h"
 #include "tests/support/remote_process.h"
+#include "tests/support/dpi_aware.h"
 #include "tests/support/wine_path.h"
 
 namespace {
@@ -164,6 +165,7 @@ int main(int argc, char **argv)
         printf("usage: remote_bench HalcyraRemote.exe bare_window.exe floor_window.exe [latency]\n");
         return 2;
     }
+    DeclareDpiAware();
     std::string exe = WindowsPath(argv[1]), bare = WindowsPath(argv[2]), floor_exe = WindowsPath(argv[3]);
     bool latency_only = argc > 4 && std::string(argv[4]) == "latency";
     QueryPerformanceFrequency(&g_Frequency);
