@@ -4,8 +4,10 @@
 // A key for another box waits for none of them.
 //
 // Each box with keys under way has a line in a small table: its keys not yet handed to a worker
-// (held, oldest first) and the turn of its newest key. A key is handed to a worker only when its
-// turn has come (the key before it has sent or ended), so a worker waits at most the hold-back.
+// (held, oldest first) and the turn of its newest key. A key is handed to a worker once the key
+// before it has begun its connection attempt (or ended): it sets itself up meanwhile and then
+// waits on its worker. So a box has at most one worker waiting for its turn, and the keys behind
+// that one wait without a thread.
 #include "transport/transport_internal.h"
 
 #include <stdlib.h>
@@ -16,7 +18,7 @@
 struct TransactionTurn {
     SRWLOCK lock;
     CONDITION_VARIABLE changed;
-    volatile LONG stage;    // TURN_WAITING, TURN_SENT, TURN_ENDED
+    volatile LONG stage;    // TURN_WAITING, TURN_CONNECTING, TURN_SENT, TURN_ENDED
     volatile LONG holders;
 };
 
@@ -31,7 +33,7 @@ struct BoxLine {
 
 namespace {
 
-enum { TURN_WAITING = 0, TURN_SENT = 1, TURN_ENDED = 2 };
+enum { TURN_WAITING = 0, TURN_CONNECTING = 1, TURN_SENT = 2, TURN_ENDED = 3 };
 
 // The lines, shared by the starting thread and the workers, under a lock that is never held
 // across a wait.
@@ -125,7 +127,7 @@ LinePlace JoinBoxLine(CommandTransaction *txn)
     txn->previous = line->last_turn;  // the line's hold on it passes to this key
     line->last_turn = txn->turn;
     HoldTurn(txn->turn);
-    bool go = !line->first_held && (!txn->previous || StageOf(txn->previous) >= TURN_SENT);
+    bool go = !line->first_held && (!txn->previous || StageOf(txn->previous) >= TURN_CONNECTING);
     if (!go) {
         txn->next_waiting = NULL;
         if (line->last_held) line->last_held->next_waiting = txn;
@@ -151,6 +153,8 @@ void LeaveBoxLineUnstarted(CommandTransaction *txn)
     }
     ReleaseSRWLockExclusive(&g_LineLock);
 }
+
+CommandTransaction *MarkConnectingInLine(CommandTransaction *txn) { return AdvanceInLine(txn, TURN_CONNECTING); }
 
 CommandTransaction *MarkSentInLine(CommandTransaction *txn) { return AdvanceInLine(txn, TURN_SENT); }
 

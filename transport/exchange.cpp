@@ -56,8 +56,8 @@ void PostResult(CommandTransaction *txn)
         ReleaseTransactionResult(result);
 }
 
-// The next key for the same box, whose turn has just come, goes to a worker. On a worker this
-// cannot fail: the calling worker is alive and takes it from the queue when it is done.
+// The next key for the same box goes to a worker. On a worker this cannot fail: the calling
+// worker is alive and takes it from the queue when it is done.
 void HandOn(CommandTransaction *next)
 {
     if (next) HandToWorker(next);
@@ -221,6 +221,9 @@ DWORD RunTransaction(CommandTransaction *txn)
     WaitForTurn(txn);
     if (txn->winsock_started) {
         SendMessageA(hidden, WM_TXN_START, 0, (LPARAM)txn);
+        // Its attempt is made: the next key for the box sets itself up meanwhile. (If the
+        // attempt has already ended, the end handed that key on, and this does nothing.)
+        HandOn(MarkConnectingInLine(txn));
         RunExchange(txn);
         exit_code = 1;
     } else {
@@ -284,7 +287,7 @@ void CommandTransaction::SendCommand()
         send_offset += sent;
     }
     PostMessageA(owner_window, WM_TXN_SENT, 0, PackAddress(device_address));
-    HandOn(MarkSentInLine(this));  // the next key for this box may get ready to connect
+    HandOn(MarkSentInLine(this));  // the next key for this box may connect after the hold-back
     // A box that never answers ends the exchange when this wait runs out.
     DWORD reply_deadline = GetTickCount() + TXN_READ_WAIT_MS;
     if ((LONG)(reply_deadline - deadline) < 0) deadline = reply_deadline;

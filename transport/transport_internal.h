@@ -28,9 +28,9 @@ const DWORD TXN_STACK_RESERVE = 256 * 1024;  // small stacks: a burst of keys is
 // Workers alive at once; later transactions queue for a worker (a 32-bit process has room
 // for only so many threads, under Wine fewer than a thousand).
 const int TXN_MAX_WORKERS = 64;
-// A worker is held only by a key whose turn has come, so a box whose connection attempts hang
-// holds one, and such boxes can never keep the workers from a key for another box.
-static_assert(TXN_MAX_BOXES < TXN_MAX_WORKERS, "every box can have a worker");
+// A box whose connection attempts hang holds two workers (the key trying, the next one set up
+// and waiting for it), so such boxes can never keep the workers from a key for another box.
+static_assert(2 * TXN_MAX_BOXES < TXN_MAX_WORKERS, "every box can have its workers");
 
 // command_transaction.cpp: the copy of what Start was given, and its release.
 CommandTransaction *MakeTransaction(HWND owner, const unsigned char *address, unsigned short port,
@@ -40,7 +40,7 @@ void CountTransactionEnded();
 
 // box_order.cpp: the order of one box's keys.
 enum LinePlace {
-    LINE_GO,    // its turn has come: hand it to a worker now
+    LINE_GO,    // hand it to a worker now (the key before it has begun its attempt, or none)
     LINE_HELD,  // it waits in its box's line; the key before it hands it on
     LINE_FULL,  // refused: its box, or the table of boxes, is full; nothing changed
 };
@@ -50,8 +50,10 @@ void LetGoOfTurn(TransactionTurn *turn);
 LinePlace JoinBoxLine(CommandTransaction *txn);
 // Takes back a transaction that JoinBoxLine has just let go, when no worker could take it.
 void LeaveBoxLineUnstarted(CommandTransaction *txn);
-// The transaction has sent its whole command: the next key for its box, whose turn comes now
-// (to be handed to a worker), or null.
+// The transaction has begun its connection attempt: the next key for its box, which may now
+// get a worker and set itself up (to be handed to a worker by the caller), or null.
+CommandTransaction *MarkConnectingInLine(CommandTransaction *txn);
+// The transaction has sent its whole command (the key after it may connect): as above.
 CommandTransaction *MarkSentInLine(CommandTransaction *txn);
 // The transaction has ended and leaves its line: the next key, as above, or null.
 CommandTransaction *MarkEndedInLine(CommandTransaction *txn);

@@ -1,7 +1,7 @@
 // The workers: at most TXN_MAX_WORKERS threads, each running one transaction at a time, and
-// the queue of transactions whose turn has come while all of them were busy, oldest first.
-// A box has at most one transaction in this queue (the next key for it is handed on only once
-// this one has sent or ended), so the queue serves the boxes in turn.
+// the queue of transactions handed on while all of them were busy, oldest first. A box has at
+// most one transaction in this queue (the next key for it is handed on only once this one has
+// begun its connection attempt or ended), so the queue serves the boxes in turn.
 #include "transport/transport_internal.h"
 
 namespace {

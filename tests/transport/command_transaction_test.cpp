@@ -363,9 +363,9 @@ TEST_F(Transaction, AHangingBoxHoldsBackNoKeyForAnotherBox)
     EXPECT_EQ(owner.Count(WM_TXN_UNDELIVERED), 0u);
 }
 
-// The ordering code alone, without sockets or workers: a key's turn comes when the key before
-// it for its box has sent or ended; a key for another box goes at once; a box takes at most
-// TXN_MAX_WAITING_PER_BOX keys.
+// The ordering code alone, without sockets or workers: a key goes to a worker when the key
+// before it for its box has begun its attempt or ended; a key for another box goes at once; a
+// box takes at most TXN_MAX_WAITING_PER_BOX keys.
 TEST(BoxOrder, KeysTakeTheirTurnPerBoxUpToTheBound)
 {
     std::vector<CommandTransaction *> keys;
@@ -383,7 +383,8 @@ TEST(BoxOrder, KeysTakeTheirTurnPerBoxUpToTheBound)
     }
     EXPECT_EQ(join(ORDER_ONLY_BOX), LINE_FULL);
     EXPECT_EQ(join(ORDER_ONLY_BOX_2), LINE_GO);
-    EXPECT_EQ(MarkSentInLine(keys[0]), keys[1]);
+    EXPECT_EQ(MarkConnectingInLine(keys[0]), keys[1]);
+    EXPECT_EQ(MarkSentInLine(keys[0]), nullptr);
     EXPECT_EQ(MarkEndedInLine(keys[0]), nullptr);
     for (int i = 1; i < bound; ++i) {
         ASSERT_EQ(MarkEndedInLine(keys[i]), i + 1 < bound ? keys[i + 1] : nullptr) << i;
