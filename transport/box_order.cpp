@@ -26,7 +26,7 @@ struct BoxLine {
     unsigned char address[4];
     unsigned short port;
     int under_way;                    // keys joined and not ended; 0: the entry is free
-    CommandTransaction *first_held;   // keys whose turn has not come, oldest first
+    CommandTransaction *first_held;   // keys not yet handed to a worker, oldest first
     CommandTransaction *last_held;
     TransactionTurn *last_turn;       // the newest key's turn, held for the next key
 };
