@@ -82,6 +82,13 @@ const int KEY_LIST_MAX = 2048;         // the whole list is about 900 characters
 
 HWND g_PressedButton = NULL;  // the button that looks pressed, or null; UI thread only
 
+// A device that sends media keys without key-downs repeats a held key as the same
+// WM_APPCOMMAND again and again, a few times a second. UI thread only.
+const DWORD APP_COMMAND_REPEAT_MS = 500;  // longer than the gap between a held key's repeats
+int g_LastAppCommand = 0;
+DWORD g_LastAppCommandTick = 0;
+bool g_MediaKeyDownPassed = false;  // the next WM_APPCOMMAND comes from a key-down judged here
+
 const KeyboardKey *FindKeyboardKey(UINT virtual_key)
 {
     for (int i = 0; i < KEYBOARD_KEY_COUNT; ++i)
@@ -111,6 +118,19 @@ void ClickButton(HWND window, unsigned id)
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
 }
 
+// A repeat: the same command as the WM_APPCOMMAND before it, soon after it, and not from a
+// key-down that the keyboard step has already judged.
+bool IsAppCommandRepeat(int command)
+{
+    DWORD now = GetTickCount();
+    bool repeat = !g_MediaKeyDownPassed && command == g_LastAppCommand &&
+                  now - g_LastAppCommandTick <= APP_COMMAND_REPEAT_MS;
+    g_MediaKeyDownPassed = false;
+    g_LastAppCommand = command;
+    g_LastAppCommandTick = now;
+    return repeat;
+}
+
 // Appends text, cutting it at the end of the buffer.
 void Append(char *buffer, int *used, const char *text)
 {
@@ -130,7 +150,10 @@ bool TranslateKeypadKey(HWND window, const MSG *msg)
     bool repeat = (msg->lParam & KEY_WAS_DOWN) != 0;
     // A held key repeats, but never piles up commands behind one still under way.
     bool hold_back = repeat && TransactionsUnderWay() > 0;
-    if (IsMediaKey(virtual_key)) return hold_back;
+    if (IsMediaKey(virtual_key)) {
+        g_MediaKeyDownPassed = !hold_back;
+        return hold_back;
+    }
     if (IsTextField(window, msg->hwnd)) return false;  // typing edits the text
     const KeyboardKey *key = FindKeyboardKey(virtual_key);
     if (!key) return false;
@@ -140,10 +163,14 @@ bool TranslateKeypadKey(HWND window, const MSG *msg)
 
 bool RouteAppCommand(HWND window, LPARAM lParam)
 {
+    // The mouse's side buttons (browser back and forward) keep their meaning.
+    if (GET_DEVICE_LPARAM(lParam) == FAPPCOMMAND_MOUSE) return false;
     int command = GET_APPCOMMAND_LPARAM(lParam);
+    bool repeat = IsAppCommandRepeat(command);
     for (int i = 0; i < APP_COMMAND_KEY_COUNT; ++i) {
         if (APP_COMMAND_KEYS[i].app_command != command) continue;
-        ClickButton(window, APP_COMMAND_KEYS[i].id);
+        // Held back like a held key's repeats: taken, so the system does not act on it either.
+        if (!repeat || TransactionsUnderWay() == 0) ClickButton(window, APP_COMMAND_KEYS[i].id);
         return true;
     }
     return false;

@@ -30,7 +30,8 @@ const UINT KEY_PRESSED_LOOK_MS = 150;  // long enough to see, short enough for a
 // The message loop's step before the dialog manager: a keypad key pressed outside the two text
 // fields is sent as a click on its button. Returns true when it took the message.
 bool TranslateKeypadKey(HWND window, const MSG *msg);
-// WM_APPCOMMAND: true when the command is one of the table's and was sent as a click.
+// WM_APPCOMMAND: true when the command is one of the table's and was sent as a click, or was
+// dropped as a repeat while a command is under way; commands from the mouse are left alone.
 bool RouteAppCommand(HWND window, LPARAM lParam);
 // The pressed look's timer ran out: the button looks as before.
 void ReleasePressedLook(HWND window);

@@ -2,7 +2,7 @@
 
 #include <winsock2.h>
 
-#include "transport/command_transaction.h"
+#include "transport/transport_internal.h"
 
 namespace {
 

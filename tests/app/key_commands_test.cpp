@@ -3,6 +3,7 @@
 // free text goes to.
 #include "app/command_ids.h"
 #include "app/key_commands.h"
+#include "app/keyboard.h"
 #include "app/remote_control.h"
 #include "address/address.h"
 #include "transport/command_protocol.h"
@@ -82,8 +83,14 @@ struct DoneRecord {
     Address address;  // the address the transaction used, as its result reports it
 };
 
+std::vector<unsigned> g_Clicks;  // the ids of the WM_COMMANDs that the window received
+
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_COMMAND) {
+        g_Clicks.push_back(LOWORD(wParam));
+        return 0;
+    }
     if (message == WM_TXN_DONE) {
         TransactionResult *result = (TransactionResult *)lParam;
         DoneRecord record = {result != NULL, {{0, 0, 0, 0}}};
@@ -147,7 +154,7 @@ struct KeyCommands : ::testing::Test {
 
     void OpenBox(LoopbackBox &box, int n)
     {
-        ASSERT_TRUE(n >= 60 && n <= 79);
+        ASSERT_TRUE((n >= 60 && n <= 79) || n == 49);
         ASSERT_TRUE(box.Open(("127.0.0." + std::to_string(n)).c_str())) << "cannot listen on 127.0.0." << n;
     }
 
@@ -432,6 +439,38 @@ TEST_F(KeyCommands, FreeTextGoesToTheHeldAddressNotTheField)
     EXPECT_TRUE(Same(done[1].address.bytes, Loopback(66)));
     EXPECT_TRUE(Same(done[2].address.bytes, Loopback(67)));
     EXPECT_TRUE(Same(done[3].address.bytes, Loopback(67)));
+}
+
+// Media keys from a device that sends no key-downs: while a command is under way, the same
+// command again soon after is a held key's repeat, taken and dropped; the mouse's go on.
+TEST_F(KeyCommands, AppCommandRepeatsWaitForTheCommandUnderWay)
+{
+    LoopbackBox box;
+    box.mode = BOX_SILENT;  // keeps its command under way for seconds
+    OpenBox(box, 49);
+    SetAddressText("127.0.0.49");
+    ASSERT_TRUE(Press(IDC_STOP));
+    ASSERT_TRUE(box.WaitForCommands(1, 5000));
+    struct Row {
+        int command;
+        WORD device;
+        bool taken;
+        unsigned click;  // 0: none
+    };
+    const Row rows[] = {
+        {APPCOMMAND_VOLUME_UP, FAPPCOMMAND_KEY, true, IDC_VOL_UP},
+        {APPCOMMAND_VOLUME_UP, FAPPCOMMAND_KEY, true, 0},
+        {APPCOMMAND_VOLUME_UP, FAPPCOMMAND_OEM, true, 0},
+        {APPCOMMAND_VOLUME_MUTE, FAPPCOMMAND_KEY, true, IDC_MUTE},
+        {APPCOMMAND_VOLUME_UP, FAPPCOMMAND_KEY, true, IDC_VOL_UP},
+        {APPCOMMAND_BROWSER_BACKWARD, FAPPCOMMAND_MOUSE, false, 0},
+    };
+    for (const Row &row : rows) {
+        g_Clicks.clear();
+        EXPECT_EQ(RouteAppCommand(window, MAKELPARAM(0, row.command | row.device)), row.taken) << row.command;
+        EXPECT_EQ(g_Clicks, row.click ? std::vector<unsigned>{row.click} : std::vector<unsigned>()) << row.command;
+    }
+    EXPECT_GT(TransactionsUnderWay(), 0);  // the rows all saw the command under way
 }
 
 }  // namespace

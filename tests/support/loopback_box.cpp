@@ -134,6 +134,10 @@ void ServeConnectionBody(LoopbackBox *box, SOCKET s, BoxMode mode, unsigned dela
 void AcceptLoop(LoopbackBox *box)
 {
     Sleep(box->accept_delay_ms);
+    {
+        std::unique_lock<std::mutex> hold(box->lock);
+        box->changed.wait(hold, [box] { return !box->hang || box->released || box->closing; });
+    }
     for (;;) {
         SOCKET s = accept(box->listener, NULL, NULL);
         if (s == INVALID_SOCKET) return;
@@ -181,13 +185,28 @@ bool LoopbackBox::Open(const char *loopback_address)
     local.sin_port = htons(8089);
     local.sin_addr.s_addr = inet_addr(loopback_address);
     if ((ntohl(local.sin_addr.s_addr) >> 24) != 127) return false;  // loopback only
-    if (bind(listener, (sockaddr *)&local, sizeof(local)) != 0 || listen(listener, backlog) != 0) {
+    if (bind(listener, (sockaddr *)&local, sizeof(local)) != 0 || listen(listener, hang ? 0 : backlog) != 0) {
         closesocket(listener);
         listener = INVALID_SOCKET;
         return false;
     }
+    if (hang) {
+        filler = socket(AF_INET, SOCK_STREAM, 0);
+        if (connect(filler, (sockaddr *)&local, sizeof(local)) != 0) return false;
+    }
     accept_thread = std::thread(AcceptLoop, this);
     return true;
+}
+
+void LoopbackBox::Release()
+{
+    if (filler != INVALID_SOCKET) closesocket(filler);  // accepted first, it ends at once
+    filler = INVALID_SOCKET;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        released = true;
+    }
+    changed.notify_all();
 }
 
 void LoopbackBox::Close()
@@ -196,6 +215,9 @@ void LoopbackBox::Close()
         std::lock_guard<std::mutex> hold(lock);
         closing = true;
     }
+    changed.notify_all();
+    if (filler != INVALID_SOCKET) closesocket(filler);
+    filler = INVALID_SOCKET;
     if (listener != INVALID_SOCKET) {
         closesocket(listener);
         listener = INVALID_SOCKET;

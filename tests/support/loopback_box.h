@@ -39,6 +39,9 @@ struct LoopbackBox {
     int delay_ms = 0;
     int backlog = 64;          // connections the system holds before the box accepts them
     DWORD accept_delay_ms = 0; // the box starts accepting this long after Open
+    // Open listens with room for one waiting connection and takes it itself: every connection
+    // attempt hangs (its SYN is dropped) until Release, from which on the box accepts as usual.
+    bool hang = false;
 
     // Starts listening; false if the address could not be bound.
     bool Open(const char *loopback_address);
@@ -54,12 +57,15 @@ struct LoopbackBox {
     bool WaitForEnded(size_t index, DWORD timeout_ms);
     size_t AcceptedCount();
     void SetMode(BoxMode new_mode);
+    void Release();
     // Joins the threads of connections that have ended, so they hold no handles.
     void ReapFinished();
 
     ~LoopbackBox() { Close(); }
 
     SOCKET listener = INVALID_SOCKET;
+    SOCKET filler = INVALID_SOCKET;  // hang: the connection that takes the one place
+    bool released = false;
     std::thread accept_thread;
     struct Worker {
         std::thread thread;

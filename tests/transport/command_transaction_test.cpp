@@ -1,5 +1,6 @@
 // The command transaction against a real TCP peer on loopback, under Wine.
 #include "transport/command_transaction.h"
+#include "transport/transport_internal.h"
 #include "transport/undelivered_reason.h"
 #include "transport/command_protocol.h"
 
@@ -36,6 +37,10 @@ const unsigned char QUEUEING_BOX[4] = {127, 0, 0, 36};
 const unsigned char BOX_17[4] = {127, 0, 0, 37};
 const unsigned char BOX_18[4] = {127, 0, 0, 38};
 const unsigned char BOX_19[4] = {127, 0, 0, 39};
+const unsigned char HANGING_BOX[4] = {127, 0, 0, 40};
+const unsigned char BOX_41[4] = {127, 0, 0, 41};
+const unsigned char ORDER_ONLY_BOX[4] = {127, 0, 0, 42};   // joins lines, never connected to
+const unsigned char ORDER_ONLY_BOX_2[4] = {127, 0, 0, 43};
 
 const KeyCommand *const DIGITS[10] = {&KEY_NUMBER0, &KEY_NUMBER1, &KEY_NUMBER2, &KEY_NUMBER3,
                                       &KEY_NUMBER4, &KEY_NUMBER5, &KEY_NUMBER6, &KEY_NUMBER7,
@@ -324,6 +329,71 @@ TEST_F(Transaction, KeysArriveInOrderAtAnyBoxSpeed)
     }
 }
 
+// A box whose connection attempts hang holds back no key for another box, even with more keys
+// waiting for it than there are workers; each box's keys keep their order.
+TEST_F(Transaction, AHangingBoxHoldsBackNoKeyForAnotherBox)
+{
+    LoopbackBox hanging;
+    hanging.hang = true;
+    ASSERT_TRUE(hanging.Open(Text(HANGING_BOX).c_str()));
+    OpenBox(BOX_41, BOX_ANSWER);
+    const int n = TXN_MAX_WORKERS + 6;
+    const KeyCommand *answering[3] = {&KEY_MENU, &KEY_OK, &KEY_PLAY};
+    for (int i = 0; i < n; ++i) {
+        ASSERT_TRUE(StartKey(owner.window, HANGING_BOX, *DIGITS[i % 10]));
+        if (i == 0 || i == n / 2) {
+            ASSERT_TRUE(StartKey(owner.window, BOX_41, *answering[i ? 1 : 0]));
+        }
+    }
+    ASSERT_TRUE(StartKey(owner.window, BOX_41, *answering[2]));
+    // Within the 30 s that the hanging box's first key may wait for its connection.
+    ASSERT_TRUE(owner.PumpUntilDone(3, 20000));
+    EXPECT_EQ(owner.Count(WM_TXN_UNDELIVERED), 0u);
+    for (const OwnerEvent &e : owner.events) EXPECT_TRUE(e.message != WM_TXN_DONE || memcmp(e.address, BOX_41, 4) == 0);
+    std::vector<BoxConnection> seen = box.Connections();
+    ASSERT_EQ(seen.size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(seen[i].command, Wire(*answering[i])) << i;
+
+    hanging.Release();
+    ASSERT_TRUE(owner.PumpUntilDone(n + 3, 60000));
+    ASSERT_TRUE(hanging.WaitForCommands(n, 10000));
+    seen = hanging.Connections();
+    ASSERT_EQ(seen.size(), (size_t)n);
+    for (int i = 0; i < n; ++i) EXPECT_EQ(seen[i].command, Wire(*DIGITS[i % 10])) << "position " << i;
+    EXPECT_EQ(owner.Count(WM_TXN_UNDELIVERED), 0u);
+}
+
+// The ordering code alone, without sockets or workers: a key goes to a worker when the key
+// before it for its box has begun its attempt or ended; a key for another box goes at once; a
+// box takes at most TXN_MAX_WAITING_PER_BOX keys.
+TEST(BoxOrder, KeysTakeTheirTurnPerBoxUpToTheBound)
+{
+    std::vector<CommandTransaction *> keys;
+    auto join = [&keys](const unsigned char *address) {
+        CommandTransaction *txn = MakeTransaction(NULL, address, DEVICE_COMMAND_PORT, "k", 1, 0);
+        LinePlace place = JoinBoxLine(txn);
+        if (place == LINE_FULL) ReleaseTransaction(txn);
+        else keys.push_back(txn);
+        return place;
+    };
+    const int bound = TXN_MAX_WAITING_PER_BOX;
+    EXPECT_EQ(join(ORDER_ONLY_BOX), LINE_GO);
+    for (int i = 1; i < bound; ++i) {
+        ASSERT_EQ(join(ORDER_ONLY_BOX), LINE_HELD) << i;
+    }
+    EXPECT_EQ(join(ORDER_ONLY_BOX), LINE_FULL);
+    EXPECT_EQ(join(ORDER_ONLY_BOX_2), LINE_GO);
+    EXPECT_EQ(MarkConnectingInLine(keys[0]), keys[1]);
+    EXPECT_EQ(MarkSentInLine(keys[0]), nullptr);
+    EXPECT_EQ(MarkEndedInLine(keys[0]), nullptr);
+    for (int i = 1; i < bound; ++i) {
+        ASSERT_EQ(MarkEndedInLine(keys[i]), i + 1 < bound ? keys[i + 1] : nullptr) << i;
+    }
+    EXPECT_EQ(join(ORDER_ONLY_BOX), LINE_GO);  // its line was left empty, and is new again
+    for (size_t i = bound; i < keys.size(); ++i) EXPECT_EQ(MarkEndedInLine(keys[i]), nullptr);
+    for (CommandTransaction *txn : keys) ReleaseTransaction(txn);
+}
+
 // Notices the transaction must not act on, posted while it waits for a box that answers after
 // 1.5 s: socket notices for another socket, timers of other ids, and a read of its own socket
 // that would block (which only arms IDT_TXN_READ). The late reply still arrives and counts.
@@ -374,6 +444,9 @@ TEST_F(Transaction, OwnerDestroyedWhileItsTransactionsRun)
     for (int i = 0; i < 5; ++i) EXPECT_EQ(seen[i].command, Wire(*DIGITS[i])) << i;
     EXPECT_EQ(seen[5].command, Wire(KEY_OK));
     EXPECT_TRUE(WaitForThreadCount(base_threads + 2, 10000)) << ThreadCount() << " vs " << base_threads;
+    // Their DONEs could not be posted, and still none of them counts as under way.
+    for (int i = 0; i < 200 && TransactionsUnderWay() != 0; ++i) owner.PumpFor(50);
+    EXPECT_EQ(TransactionsUnderWay(), 0);
 }
 
 const char WITHOUT_WINSOCK[] = "--without-own-winsock";
