@@ -73,18 +73,24 @@ LPARAM PackAddress(const unsigned char *address)
 void RegisterSocketWindowClass()
 {
     if (InterlockedCompareExchange(&g_ClassRegistered, 0, 0)) return;
-    WNDCLASSEXA wc;
-    memset(&wc, 0, sizeof(wc));
-    wc.cbSize = sizeof(wc);
-    wc.style = 0;
-    wc.lpfnWndProc = SocketWindowProc;
-    wc.hInstance = g_Instance;
-    wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
-    wc.lpszClassName = SOCKET_WINDOW_CLASS;
-    // Two first workers may both try; the second fails harmlessly.
-    if (RegisterClassExA(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
-        InterlockedExchange(&g_ClassRegistered, 1);
+    // One registration at a time: under Wine a second worker that finds the class "already
+    // there" while the first is still registering it cannot yet create a window of it.
+    static SRWLOCK class_lock = SRWLOCK_INIT;
+    AcquireSRWLockExclusive(&class_lock);
+    if (!InterlockedCompareExchange(&g_ClassRegistered, 0, 0)) {
+        WNDCLASSEXA wc;
+        memset(&wc, 0, sizeof(wc));
+        wc.cbSize = sizeof(wc);
+        wc.style = 0;
+        wc.lpfnWndProc = SocketWindowProc;
+        wc.hInstance = g_Instance;
+        wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+        wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+        wc.lpszClassName = SOCKET_WINDOW_CLASS;
+        if (RegisterClassExA(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
+            InterlockedExchange(&g_ClassRegistered, 1);
+    }
+    ReleaseSRWLockExclusive(&class_lock);
 }
 
 // Runs the worker's messages until the hidden window's quit. The exchange is finished when its
