@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "address/address.h"
 #include "app/command_ids.h"
 #include "app/display_scale.h"
 #include "app/key_commands.h"
@@ -131,9 +132,11 @@ LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam)
     NoticeAddress(lParam, address);
     char command[KEY_NAME_MAX + 24];
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
+    char dotted[16];
+    IPAddrByteToStr(address, dotted);
     char tip[SIGN_TIP_MAX];
-    wsprintfA(tip, "%s was not sent to %u.%u.%u.%u: %s.%s", command, address[0], address[1], address[2],
-              address[3], UndeliveredReason(UndeliveredError(wParam)), SIGN_FIND_HINT);
+    wsprintfA(tip, "%s was not sent to %s: %s.%s", command, dotted,
+              UndeliveredReason(UndeliveredError(wParam)), SIGN_FIND_HINT);
     bool was_shown = g_Undelivered;
     g_Undelivered = true;
     SetTipText(window, tip);

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "address/address.h"
 #include "app/device_address.h"
 #include "sender/arguments.h"
 #include "transport/command_transaction.h"
@@ -40,8 +41,9 @@ SendRun g_Run;
 
 std::string Dotted(const unsigned char *a)
 {
+    unsigned char address[4] = {a[0], a[1], a[2], a[3]};
     char text[16];
-    wsprintfA(text, "%u.%u.%u.%u", a[0], a[1], a[2], a[3]);
+    IPAddrByteToStr(address, text);
     return text;
 }
 
