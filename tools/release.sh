@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Builds the release from the committed source (HEAD, not the working tree) in a folder of its
-# own and writes dist/HalcyraRemote-VERSION-win32.zip with its SHA-256 beside it. The build is
-# byte-reproducible: the same commit gives the same files on any Debian 12 machine, in any
-# folder, at any time.
+# own and writes dist/HalcyraRemote-VERSION-win32.zip with its SHA-256 beside it. The zip holds the
+# shipped 32-bit programs and, under x64/, the same programs built for 64-bit Windows (the build
+# the tests run where 32-bit code cannot run). The build is byte-reproducible: the same commit
+# gives the same files on any Debian 12 machine, in any folder, at any time.
 # `bash tools/release.sh --verify` builds twice, in two different folders, and fails unless
 # both give the same bytes.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source tools/build.sh
 
 # The executables shipped for users, in the zip's order. The first is the program itself;
 # another is shipped when the commit builds it.
 SHIPPED_PROGRAMS=(HalcyraRemote HalcyraSend)
+# The builds in the zip: each build's folder in the zip ("" for the top), in the zip's order.
+SHIPPED_BUILDS=(win32 win64)
+declare -A ZIP_FOLDER=([win32]="" [win64]="x64/")
 README_SOURCE=docs/README-windows.txt
 
 verify=0
@@ -21,20 +26,7 @@ case "${1:-}" in
     *) echo "usage: bash tools/release.sh [--verify]" >&2; exit 2 ;;
 esac
 
-# What the release build needs, by Debian package name.
-need=()
-have_cmd() { command -v "$1" >/dev/null 2>&1; }
-have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
-have_cmd i686-w64-mingw32-windres   || need+=(binutils-mingw-w64-i686)
-have_cmd cmake                      || need+=(cmake)
-have_cmd ninja                      || need+=(ninja-build)
-have_cmd python3                    || need+=(python3)
-have_cmd git                        || need+=(git)
-[ -d /usr/src/googletest/googletest ] || need+=(googletest)
-if [ ${#need[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q && apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+bash tools/setup.sh --release
 
 commit=$(git rev-parse HEAD)
 # Every time in the zip is the commit's; the executables carry none.
@@ -55,43 +47,52 @@ work_folders=()
 remove_work_folders() { [ ${#work_folders[@]} -eq 0 ] || rm -rf "${work_folders[@]}"; }
 trap remove_work_folders EXIT
 
-# build_release FOLDER: exports the commit into FOLDER/src, builds the shipped programs in
-# FOLDER/build, checks them, and writes FOLDER/$zip_name.
+# build_release FOLDER: exports the commit into FOLDER/src, builds the shipped programs of each
+# build in FOLDER/build-KIND, checks them, and writes FOLDER/$zip_name.
 build_release() {
-    local work=$1 name line exe
+    local work=$1 kind name line exe
+    local files=() entries=()  # each shipped file, and its name in the zip
     mkdir -p "$work/src"
     git archive --format=tar "$commit" | tar -x -C "$work/src"
-    if ! cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_TOOLCHAIN_FILE="$work/src/cmake/toolchain-i686-mingw.cmake" >"$work/build.log" 2>&1; then
-        cat "$work/build.log" >&2; return 1
-    fi
-    # Each shipped program with its path in the build, when the commit has it.
-    local names=() files=()
-    for name in "${SHIPPED_PROGRAMS[@]}"; do
-        line=$(ninja -C "$work/build" -t targets all | grep -E "^([^:]*/)?$name\.exe: CXX_EXECUTABLE_LINKER__${name}_" || true)
-        if [ -n "$line" ]; then
-            names+=("$name"); files+=("$work/build/${line%%: *}")
-        elif [ "$name" = "${SHIPPED_PROGRAMS[0]}" ]; then
-            echo "the build has no $name program" >&2; return 1
+    for kind in "${SHIPPED_BUILDS[@]}"; do
+        local build=$work/build-$kind log=$work/build-$kind.log
+        if ! build_configure "$kind" "$work/src" "$build" >"$log" 2>&1; then
+            cat "$log" >&2; return 1
         fi
-    done
-    if ! cmake --build "$work/build" --target "${names[@]}" >>"$work/build.log" 2>&1; then
-        cat "$work/build.log" >&2; return 1
-    fi
-    # The hardening, and no time or folder of this machine in any shipped file.
-    local check=(python3 "$work/src/tests/resources_check.py")
-    for exe in "${files[@]}"; do
-        if ! "${check[@]}" "$exe" "$work/src" "$work/build" >"$work/check.log"; then
-            cat "$work/check.log" >&2; return 1
+        # Each shipped program with its path in the build, when the commit has it.
+        local names=() built=()
+        for name in "${SHIPPED_PROGRAMS[@]}"; do
+            line=$(ninja -C "$build" -t targets all | grep -E "^([^:]*/)?$name\.exe: CXX_EXECUTABLE_LINKER__${name}_" || true)
+            if [ -n "$line" ]; then
+                names+=("$name"); built+=("$build/${line%%: *}")
+                entries+=("${ZIP_FOLDER[$kind]}$name.exe")
+            elif [ "$name" = "${SHIPPED_PROGRAMS[0]}" ]; then
+                echo "the $kind build has no $name program" >&2; return 1
+            fi
+        done
+        if ! nice cmake --build "$build" --target "${names[@]}" >>"$log" 2>&1; then
+            cat "$log" >&2; return 1
         fi
-        check=(python3 "$work/src/tests/resources_check.py" --header-only)
+        # The hardening, and no time or folder of this machine in any shipped file.
+        local check=(python3 "$work/src/tests/resources_check.py")
+        for exe in "${built[@]}"; do
+            if ! "${check[@]}" "$exe" "$work/src" "$build" >"$work/check.log"; then
+                echo "$exe:" >&2; cat "$work/check.log" >&2; return 1
+            fi
+            check=(python3 "$work/src/tests/resources_check.py" --header-only)
+        done
+        files+=("${built[@]}")
     done
     # Fixed entry order, the commit's time, fixed permissions, fixed compression.
+    # The files come as pairs: the name in the zip, the file.
+    local pairs=() i
+    for i in "${!files[@]}"; do pairs+=("${entries[$i]}" "${files[$i]}"); done
     python3 - "$work/$zip_name" "$SOURCE_DATE_EPOCH" "$work/src/$README_SOURCE" "$version" "$commit" \
-              "${files[@]}" <<'EOF'
+              "${pairs[@]}" <<'EOF'
 import hashlib, os, sys, time, zipfile
 out, epoch, readme, version, commit = sys.argv[1:6]
-entries = [(os.path.basename(p), open(p, 'rb').read()) for p in sys.argv[6:]]
+pairs = sys.argv[6:]
+entries = [(pairs[i], open(pairs[i + 1], 'rb').read()) for i in range(0, len(pairs), 2)]
 with open(readme, 'rb') as f:
     text = f.read().replace(b'@VERSION@', version.encode()).replace(b'@COMMIT@', commit.encode())
     entries.append(('README.txt', text.replace(b'\r\n', b'\n').replace(b'\n', b'\r\n')))
@@ -113,7 +114,8 @@ EOF
 sha256_of() { sha256sum "$1" | cut -d' ' -f1; }
 
 echo "Building $zip_name from commit $commit"
-echo "with $(i686-w64-mingw32-g++-posix --version | head -1), $(i686-w64-mingw32-ld --version | head -1)"
+echo "with $(i686-w64-mingw32-g++-posix --version | head -1), $(x86_64-w64-mingw32-g++-posix --version | head -1),"
+echo "     $(i686-w64-mingw32-ld --version | head -1)"
 first=$(mktemp -d /tmp/halcyra-release.XXXXXX)
 work_folders+=("$first")
 build_release "$first"

@@ -1,49 +1,61 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build and test the remote.
-# Costs nothing when everything is already present. With --wine10 it also makes (once) the
-# Debian 13 root with Wine 10 that the tests run in as well (tools/wine10-root.sh).
+# Installs what a fresh Debian 12 machine lacks, by Debian package name; costs nothing when
+# everything is already present. The one list of packages of the project.
+#   bash tools/setup.sh             what building and testing need
+#   bash tools/setup.sh --wine10    that, and (once) the Debian 13 root with Wine 10 that the
+#                                   tests run in as well (tools/wine10.sh)
+#   bash tools/setup.sh --release   only what the release build needs (tools/release.sh)
 set -euo pipefail
+tools=$(cd "$(dirname "$0")" && pwd)
+part=${1:-}
+case $part in
+    "" | --wine10 | --release) ;;
+    *) echo "usage: bash tools/setup.sh [--wine10 | --release]" >&2; exit 2 ;;
+esac
 
 need=()
-have_cmd() { command -v "$1" >/dev/null 2>&1; }
-have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+need_cmd() { command -v "$1" >/dev/null 2>&1 || need+=("$2"); }  # COMMAND PACKAGE
+need_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' || need+=("$1"); }
 
-have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
-have_cmd i686-w64-mingw32-windres   || need+=(binutils-mingw-w64-i686)
-have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
-have_cmd cmake                      || need+=(cmake)
-have_cmd ninja                      || need+=(ninja-build)
-have_cmd clang                      || need+=(clang)
-have_pkg libclang-rt-14-dev         || need+=(libclang-rt-14-dev)
-have_cmd wine                       || need+=(wine)
-have_pkg wine32:i386                || need+=(wine32:i386)
-have_pkg wine64                     || need+=(wine64)  # where the kernel runs no 32-bit code
-have_cmd ip                         || need+=(iproute2)
-have_cmd unshare                    || need+=(util-linux)
-[ "${1:-}" = --wine10 ] && { have_cmd debootstrap || need+=(debootstrap); }
-have_cmd Xvfb                       || need+=(xvfb)
-have_cmd xdotool                    || need+=(xdotool)
-have_cmd xwd                        || need+=(x11-apps)
-have_pkg fonts-liberation           || need+=(fonts-liberation)
-have_pkg fonts-wine                 || need+=(fonts-wine)
-have_pkg imagemagick                || need+=(imagemagick)
-have_cmd python3                    || need+=(python3)
+# Building the Windows programs (the release too).
+need_cmd i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
+need_cmd i686-w64-mingw32-windres binutils-mingw-w64-i686
+need_cmd x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+need_cmd x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64
+need_cmd cmake cmake
+need_cmd ninja ninja-build
+need_cmd python3 python3
+need_cmd git git
 [ -d /usr/src/googletest/googletest ] || need+=(googletest)
 
-make_wine10_root() {
-    [ "${1:-}" = --wine10 ] || return 0
-    bash "$(dirname "$0")/wine10-root.sh" >/dev/null
-}
+if [ "$part" != --release ]; then
+    # The native tests, the Wine runs and the end-to-end test.
+    need_cmd clang clang
+    need_pkg libclang-rt-14-dev
+    need_cmd wine wine
+    need_pkg wine32:i386
+    need_pkg wine64  # where the kernel runs no 32-bit code
+    need_cmd ip iproute2
+    need_cmd unshare util-linux
+    need_cmd Xvfb xvfb
+    need_cmd xdotool xdotool
+    need_cmd xwd x11-apps
+    need_pkg fonts-liberation
+    need_pkg fonts-wine
+    need_pkg imagemagick
+fi
+[ "$part" = --wine10 ] && need_cmd debootstrap debootstrap
 
-if [ ${#need[@]} -eq 0 ]; then
-    make_wine10_root "$@"
-    exit 0
+if [ ${#need[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    if [[ " ${need[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${need[@]}"
 fi
 
-export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
+if [ "$part" = --wine10 ]; then
+    source "$tools/wine10.sh"
+    wine10_root >/dev/null
 fi
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${need[@]}"
-make_wine10_root "$@"

@@ -5,22 +5,16 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source tools/wine.sh
 
 bash tools/setup.sh --wine10 || exit 1
-source tools/wine-build.sh
-
-cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null || exit 1
-cmake --build build/host || exit 1
+build_configure host >/dev/null && nice cmake --build build/host || exit 1
 # The 32-bit program is what ships; Wine 10, and Wine 8 on a kernel without 32-bit code, run the
 # 64-bit build of the same sources.
-for bits in 32 64; do
-    dir=build/win toolchain=cmake/toolchain-i686-mingw.cmake
-    [ "$bits" = 64 ] && dir=build/win64 toolchain=cmake/toolchain-x86_64-mingw.cmake
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-          -DSTANDIN_BOX="$root/build/host/standin_box" >/dev/null || exit 1
-    cmake --build "$dir" || exit 1
+for kind in win32 win64; do
+    build_configure "$kind" >/dev/null && nice cmake --build "$(build_folder "$kind")" || exit 1
 done
+wine_choose 8  # only to learn which build Wine 8 runs; each Wine run chooses again
 
 failed=()
 echo "== native tests (AddressSanitizer, UBSan, libFuzzer) =="
@@ -32,15 +26,10 @@ if [ "$win_bits" = 64 ]; then
 fi
 
 echo "== Windows tests under Wine 8 ($(wine --version 2>/dev/null), ${win_bits}-bit build) =="
-bash tools/wine-ctest.sh || failed+=("Wine 8")
+wine_ctest 8 || failed+=("Wine 8")
 
 echo "== Windows tests under Wine 10 (64-bit build) =="
-if wine10_root=$(bash tools/wine10-root.sh); then
-    HALCYRA_WINE=10 bash tools/wine10-mounts.sh "$wine10_root" bash tools/wine-ctest.sh || failed+=("Wine 10")
-else
-    echo "cannot make the Wine 10 root (see above): the Wine 10 run did not happen"
-    failed+=("Wine 10 (no root)")
-fi
+wine_ctest 10 || failed+=("Wine 10")
 
 if [ ${#failed[@]} -gt 0 ]; then
     echo "FAILED under: ${failed[*]}"
