@@ -15,14 +15,13 @@ say() { echo "run: $*"; }
 die() { echo "run: $*" >&2; exit 1; }
 
 bash tools/setup.sh || die "installing the prerequisites failed"
-source tools/wine-build.sh
+source tools/wine.sh
+wine_choose 8
 say "building"
-cmake -S . -B build/host -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null &&
-    cmake --build build/host --target standin_box >/dev/null || die "building standin_box failed"
-cmake -S . -B "$win_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$win_toolchain" \
-    -DSTANDIN_BOX="$root/build/host/standin_box" >/dev/null &&
-    cmake --build "$win_build" --target HalcyraRemote e2e_driver >/dev/null || die "building the remote failed"
+build_configure host >/dev/null && nice cmake --build build/host --target standin_box >/dev/null ||
+    die "building standin_box failed"
+build_configure "$win_arch" >/dev/null && nice cmake --build "$win_build" --target HalcyraRemote e2e_driver >/dev/null ||
+    die "building the remote failed"
 exe=$root/$win_build/app/HalcyraRemote.exe
 driver=$root/$win_build/tests/e2e/e2e_driver.exe
 box=$root/build/host/standin_box
@@ -31,28 +30,21 @@ headless=0
 [ -z "${DISPLAY:-}" ] && headless=1
 work=$root/build/run
 mkdir -p "$work"
-rm -f "$work/box.log" "$work/box.ready"
+rm -f "$work"/*.log "$work"/*.ready
+source tests/e2e/helpers.sh
 
 # Wine session: without a display it brings its own Xvfb; with one it uses $DISPLAY.
 [ $headless = 0 ] && export HALCYRA_OWN_DISPLAY=0
-source tools/wine-session.sh build/run-prefix
+wine_session_start build/run-prefix
 
-box_pid=
 program_pid=
-find_pids=()
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
-    for pid in "${find_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
-    if [ -n "$box_pid" ]; then kill "$box_pid" 2>/dev/null; wait "$box_pid" 2>/dev/null; fi
+    stop_boxes
     wine_session_stop
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-KEY='HKCU\Software\Quillon\Halcyra Remote'
-reg_add() { wine reg add "$@" /f >/dev/null 2>&1 </dev/null; }
-reg_has() { wine reg query "$KEY" /v "$1" >/dev/null 2>&1 </dev/null; }
-drv() { wine "$driver" "$@" 2>/dev/null </dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 # The stand-in box; each connection's bytes are shown as one line when it ends.
 show_box() {
@@ -64,34 +56,25 @@ show_box() {
         echo "box received ${bytes%%$'\t'*} bytes: ${text%%$'\t'*}"
     done
 }
-"$box" --addr 127.0.0.1 --port 8089 --log "$work/box.log" --ready-file "$work/box.ready" > >(show_box) 2>&1 &
-box_pid=$!
-for _ in $(seq 1 100); do [ -f "$work/box.ready" ] && break; sleep 0.05; done
-[ -f "$work/box.ready" ] || die "the stand-in box cannot listen on 127.0.0.1:8089 (in use?)"
+start_box 127.0.0.1 box || die "the stand-in box cannot listen on 127.0.0.1:8089 (in use?)"
+tail -n +1 -F --pid=$$ "$work/box.log" 2>/dev/null | show_box &  # ends with this script
 say "stand-in box listening on 127.0.0.1:8089"
 
 # First run in this prefix: the box's address. The wide window (all five placement values and
 # a non-zero popout flag) shows the whole keypad under Wine, whose dialog is shorter than on Windows.
-reg_has "IP Address" || reg_add "$KEY" /v "IP Address" /d 127.0.0.1
-if [ $headless = 1 ] || ! reg_has "Popout Window Visible"; then
-    reg_add "$KEY" /v "Remote Window Left" /t REG_DWORD /d 40
-    reg_add "$KEY" /v "Remote Window Top" /t REG_DWORD /d 40
-    reg_add "$KEY" /v "Remote Window Right" /t REG_DWORD /d 306
-    reg_add "$KEY" /v "Remote Window Bottom" /t REG_DWORD /d 585
-    reg_add "$KEY" /v "Popout Window Visible" /t REG_DWORD /d 1
-fi
-# Wine's desktop process starts with the first window use and lives as long as the session; it
-# is started here so that it holds no pipe of a later $(drv ...).
-wine "$driver" wait-gone 0 >/dev/null 2>&1 </dev/null
-# Caption buttons drawn by Wine need Marlett inside the prefix.
-fonts=$WINEPREFIX/drive_c/windows/Fonts
-if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
-    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+[ -n "$(reg_value "IP Address")" ] || reg_set_text "IP Address" 127.0.0.1
+if [ $headless = 1 ] || [ -z "$(reg_value "Popout Window Visible")" ]; then
+    reg_set_dword "Remote Window Left" 40
+    reg_set_dword "Remote Window Top" 40
+    reg_set_dword "Remote Window Right" 306
+    reg_set_dword "Remote Window Bottom" 585
+    reg_set_dword "Popout Window Visible" 1
 fi
 
 if [ $headless = 0 ]; then
     # A window manager decorates the window on a real display.
-    wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 </dev/null
+    prepare_prefix yes
+    start_desktop
     say "opening the remote on $DISPLAY; close its window to end"
     wine "$exe" </dev/null &
     program_pid=$!
@@ -104,45 +87,32 @@ fi
 
 # --- no display: a short demonstration on Xvfb ------------------------------------------------
 # No window manager runs there: Wine draws the caption and activates the window itself.
-reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
+prepare_prefix no
+start_desktop
 wine "$exe" >/dev/null 2>&1 </dev/null &
 program_pid=$!
 drv wait-window 30 >/dev/null || die "the remote's window did not appear"
 say "remote open on Xvfb $DISPLAY at $(drv rect | cut -d' ' -f1-2), $(drv rect | cut -d' ' -f5-6 | tr ' ' x)"
-
-click() {  # ID: a real mouse click on the control
-    local xy
-    xy=$(drv center "$1") || return 1
-    # shellcheck disable=SC2086
-    xdotool mousemove --sync $xy click 1
-}
-count() { if [ -f "$work/box.log" ]; then wc -l <"$work/box.log"; else echo 0; fi; }
-wait_count() { for _ in $(seq 1 100); do [ "$(count)" -ge "$1" ] && return 0; sleep 0.05; done; return 1; }
 
 expected=0
 for id_name in 1001:POWER 1022:1 1023:2 1008:OK 1015:VOL_UP; do
     say "clicking ${id_name#*:}"
     click "${id_name%:*}" || die "cannot click ${id_name#*:}"
     expected=$((expected + 1))
-    wait_count $expected || say "the box did not see ${id_name#*:} yet"
+    wait_lines box $expected || say "the box did not see ${id_name#*:} yet"
 done
 say "typing \"hello box\" into the Send Test field and pressing Enter"
 click 1046 && drv wait-focus 1046 39 5 >/dev/null && xdotool type --delay 20 "hello box" && xdotool key Return
 expected=$((expected + 1))
-wait_count $expected || say "the box did not see the free text yet"
+wait_lines box $expected || say "the box did not see the free text yet"
 sleep 0.5  # let the last button redraw before the picture
 
-shoot() {  # FILE: the remote's window as the screen shows it
-    local left top right bottom
-    read -r left top right bottom _ <<<"$(drv rect)"
-    if xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$1"; then
-        say "screenshot saved to $1 ($((right - left))x$((bottom - top)))"
-    else
-        say "taking the screenshot failed"
-    fi
+# FILE: the remote's window as the screen shows it.
+save_picture() {  # FILE [CAPTION]
+    if shoot "$@"; then say "screenshot saved to $1"; else say "taking the screenshot of $1 failed"; fi
 }
 mkdir -p docs
-shoot docs/screenshot.png
+save_picture docs/screenshot.png
 
 # A key that cannot reach a box: nothing listens on 127.0.0.112, so the address label turns red
 # and reads "Not sent", and its tooltip says why; the next key that reaches the box clears it.
@@ -151,7 +121,7 @@ drv set-text 1044 127.0.0.112 >/dev/null && click 1022
 if drv wait-red 1043 yes 10 >/dev/null; then
     say "the address label is red and reads \"$(drv get-text 1043)\": the key did not reach a box"
     sleep 0.3
-    shoot docs/undelivered.png
+    save_picture docs/undelivered.png
     xdotool mousemove --sync $(drv center 1043)
     tip=$(drv wait-tip 10) && say "its tooltip: $tip"
     xdotool mousemove 0 0
@@ -161,15 +131,12 @@ fi
 say "pressing the key 2 with 127.0.0.1 in the address field"
 drv set-text 1044 127.0.0.1 >/dev/null && xdotool key 2
 expected=$((expected + 1))
-wait_count $expected || say "the box did not see 2 yet"
+wait_lines box $expected || say "the box did not see 2 yet"
 drv wait-red 1043 no 10 >/dev/null && say "the address label is back to normal"
 
 # Find box: Ctrl+F, a loopback range of this run's own with stand-in boxes on two of its
 # addresses, Search, a picture; Escape closes the dialog without choosing.
-for n in 20 77; do
-    "$box" --addr 127.0.12.$n --port 8089 --ready-file "$work/find-$n.ready" >/dev/null 2>&1 &
-    find_pids+=($!)
-done
+for n in 20 77; do start_box 127.0.12.$n find-$n || say "no stand-in box on 127.0.12.$n"; done
 say "opening Find box with Ctrl+F and searching 127.0.12.0/24"
 click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+f
 fb() { drv --in "Find box" "$@"; }
@@ -177,9 +144,7 @@ if fb set-text 1202 127.0.12.0/24 >/dev/null && fb command 1203 >/dev/null; then
     for _ in $(seq 1 100); do [ "$(fb get-text 1205)" = "256 of 256 tried, 2 found" ] && break; sleep 0.1; done
     say "Find box: $(fb get-text 1205): $(fb list 1204 | tr '\n' ' ')"
     sleep 0.3
-    read -r left top right bottom _ <<<"$(fb rect)"
-    xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage \
-        docs/find-box.png && say "screenshot saved to docs/find-box.png"
+    save_picture docs/find-box.png "Find box"
     xdotool key Escape
     for _ in $(seq 1 50); do drv no-message-box >/dev/null && break; sleep 0.1; done
 else
@@ -194,7 +159,7 @@ wait "$program_pid"
 status=$?
 program_pid=
 say "the remote ended with exit code $status"
-say "the box received $(count) commands:"
+say "the box received $(lines box) commands:"
 awk -F'\t' '{ for (i = 1; i <= NF; i++) if ($i ~ /^text=/) print "  " substr($i, 6) }' "$work/box.log"
-[ "$status" -eq 0 ] && [ "$(count)" -eq "$expected" ] && [ -s docs/screenshot.png ] && [ -s docs/undelivered.png ] &&
+[ "$status" -eq 0 ] && [ "$(lines box)" -eq "$expected" ] && [ -s docs/screenshot.png ] && [ -s docs/undelivered.png ] &&
     [ -s docs/find-box.png ]

@@ -53,6 +53,7 @@
 #include <string>
 #include <vector>
 
+#include "app/keypad.h"
 #include "tests/support/dpi_aware.h"
 
 namespace {
@@ -129,60 +130,32 @@ const char MAIN_CLASS[] = "VadoruRarid";
 const char MAIN_CAPTION[] = "Halcyra Remote Control";
 const DWORD SEND_TIMEOUT_MS = 10000;
 
+// The style each kind of control is created with, written out here apart from the program;
+// the table's extra style bits come on top.
 const DWORD BUTTON = 0x50010000;  // WS_CHILD | WS_VISIBLE | WS_TABSTOP
 const DWORD EDIT = 0x50810000;    // WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP
 const DWORD STATIC = 0x50000000;  // WS_CHILD | WS_VISIBLE
+const int ADDRESS_FIELD_ID = 1044;
 
-struct ExpectedControl {
-    const char *window_class;
-    int id;
-    const char *text;  // null: the edit fields, checked separately
-    int x, y, width, height;
-    DWORD style;
-};
+// What the main window's controls must be, in creation order: the program's own keypad table.
+const char *ClassOfKind(KeypadKind kind)
+{
+    return kind == KEYPAD_STATIC ? "Static" : kind == KEYPAD_EDIT ? "Edit" : "Button";
+}
 
-// The main window's controls in creation order, written out independently of the program.
-const ExpectedControl EXPECTED[39] = {
-    {"Static", 1043, "Halcyra IP", 10, 8, 58, 20, STATIC},
-    {"Edit", 1044, NULL, 60, 6, 120, 20, EDIT | ES_AUTOHSCROLL},
-    {"Button", 1001, "POWER", 120, 28, 60, 30, BUTTON},
-    {"Button", 1022, "1", 42, 60, 30, 30, BUTTON},
-    {"Button", 1023, "2", 74, 60, 30, 30, BUTTON},
-    {"Button", 1024, "3", 106, 60, 30, 30, BUTTON},
-    {"Button", 1025, "4", 42, 92, 30, 30, BUTTON},
-    {"Button", 1026, "5", 74, 92, 30, 30, BUTTON},
-    {"Button", 1027, "6", 106, 92, 30, 30, BUTTON},
-    {"Button", 1028, "7", 42, 124, 30, 30, BUTTON},
-    {"Button", 1029, "8", 74, 124, 30, 30, BUTTON},
-    {"Button", 1030, "9", 106, 124, 30, 30, BUTTON},
-    {"Button", 1021, "0", 74, 156, 30, 30, BUTTON},
-    {"Button", 1020, "INFO", 22, 156, 50, 30, BUTTON},
-    {"Button", 1019, "GUIDE", 106, 156, 50, 30, BUTTON},
-    {"Button", 1010, "UP", 72, 190, 36, 30, BUTTON},
-    {"Button", 1013, "LEFT", 34, 222, 36, 30, BUTTON},
-    {"Button", 1008, "OK", 72, 222, 36, 30, BUTTON},
-    {"Button", 1012, "RIGHT", 110, 222, 36, 30, BUTTON},
-    {"Button", 1007, "HOME", 34, 254, 36, 30, BUTTON},
-    {"Button", 1011, "DOWN", 72, 254, 36, 30, BUTTON},
-    {"Button", 1014, "BACK", 110, 254, 36, 30, BUTTON},
-    {"Button", 1037, "PLAY", 0, 288, 60, 30, BUTTON},
-    {"Button", 1003, "REVERSE", 60, 288, 60, 30, BUTTON},
-    {"Button", 1006, "FORWARD", 120, 288, 60, 30, BUTTON},
-    {"Button", 1002, "PAUSE", 0, 318, 60, 30, BUTTON},
-    {"Button", 1004, "RECORD", 60, 318, 60, 30, BUTTON},
-    {"Button", 1005, "STOP", 120, 318, 60, 30, BUTTON},
-    {"Button", 1033, "CHAN\nUP", 10, 352, 40, 40, BUTTON | BS_MULTILINE},
-    {"Button", 1018, "CHAN\nDOWN", 10, 392, 40, 40, BUTTON | BS_MULTILINE},
-    {"Button", 1015, "VOL\nUP", 130, 352, 40, 40, BUTTON | BS_MULTILINE},
-    {"Button", 1016, "VOL\nDOWN", 130, 392, 40, 40, BUTTON | BS_MULTILINE},
-    {"Button", 1017, "MUTE", 70, 362, 40, 25, BUTTON},
-    {"Button", 1009, "ZOOM", 70, 397, 40, 25, BUTTON},
-    {"Button", 1031, "PUNCTUATION1", 0, 434, 90, 30, BUTTON},
-    {"Button", 1032, "PUNCTUATION2", 90, 434, 90, 30, BUTTON},
-    {"Button", 1048, "", 0, 468, 180, 36, BUTTON | BS_GROUPBOX},
-    {"Button", 1048, "Send Test", 4, 479, 56, 20, BUTTON | BS_DEFPUSHBUTTON},
-    {"Edit", 1046, "", 64, 479, 112, 20, EDIT | ES_AUTOHSCROLL},
-};
+DWORD StyleOf(const KeypadControl &control)
+{
+    DWORD base = control.kind == KEYPAD_STATIC ? STATIC : control.kind == KEYPAD_EDIT ? EDIT : BUTTON;
+    return base | control.extra_style;
+}
+
+// The text a control shows: its label; the address field the given address (NULL: not checked);
+// the free-text field none.
+const char *TextOf(const KeypadControl &control, const char *address)
+{
+    if (control.label) return control.label;
+    return control.id == ADDRESS_FIELD_ID ? address : "";
+}
 
 int g_Failures = 0;
 
@@ -375,9 +348,9 @@ bool ProbeFonts(HWND main_window, std::vector<std::string> *lines, LPARAM reques
 // WS_BORDER out of its style and draws the one-pixel border itself (Windows and Wine alike).
 // Nothing else is masked; the layout is checked before the focus first moves, because from then
 // on the dialog manager shifts BS_DEFPUSHBUTTON to whichever push button has the focus.
-DWORD SystemStyleMask(const ExpectedControl &expected)
+DWORD SystemStyleMask(const KeypadControl &expected)
 {
-    return std::strcmp(expected.window_class, "Edit") == 0 ? ~(DWORD)WS_BORDER : 0xFFFFFFFF;
+    return expected.kind == KEYPAD_EDIT ? ~(DWORD)WS_BORDER : 0xFFFFFFFF;
 }
 
 int Scaled(int value, int dpi) { return MulDiv(value, dpi, 96); }
@@ -426,7 +399,8 @@ int CheckLayout(HWND main_window, const char *address, bool popout, int dpi)
 bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_request)
 {
     std::vector<HWND> children = Children(main_window);
-    if (children.size() != 39) Fail("%u child windows, expected 39", (unsigned)children.size());
+    if (children.size() != (size_t)KEYPAD_CONTROL_COUNT)
+        Fail("%u child windows, expected %d", (unsigned)children.size(), KEYPAD_CONTROL_COUNT);
 
     std::vector<std::string> fonts;
     bool have_fonts = ProbeFonts(main_window, &fonts, probe_request);
@@ -439,32 +413,33 @@ bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_
         Fail("font probe reported %u controls, expected %u", (unsigned)fonts.size(), (unsigned)children.size());
     std::string first_font;
 
-    for (size_t i = 0; i < children.size() && i < 39; ++i) {
-        const ExpectedControl &want = EXPECTED[i];
+    for (size_t i = 0; i < children.size() && i < (size_t)KEYPAD_CONTROL_COUNT; ++i) {
+        const KeypadControl &want = KEYPAD_CONTROLS[i];
+        const ControlRect &rect = want.rect;
         HWND child = children[i];
         int row = (int)i + 1;
         std::string name = ClassOf(child);
-        if (lstrcmpiA(name.c_str(), want.window_class) != 0)
-            Fail("row %d: class %s, expected %s", row, name.c_str(), want.window_class);
+        if (lstrcmpiA(name.c_str(), ClassOfKind(want.kind)) != 0)
+            Fail("row %d: class %s, expected %s", row, name.c_str(), ClassOfKind(want.kind));
         int id = GetDlgCtrlID(child);
         if (id != want.id) Fail("row %d: id %d, expected %d", row, id, want.id);
         RECT r = ClientRectOf(child, main_window);
         const int slack = dpi == 96 ? 0 : 1;
-        if (labs(r.left - Scaled(want.x, dpi)) > slack || labs(r.top - Scaled(want.y, dpi)) > slack ||
-            labs(r.right - r.left - Scaled(want.width, dpi)) > slack ||
-            labs(r.bottom - r.top - Scaled(want.height, dpi)) > slack)
+        if (labs(r.left - Scaled(rect.x, dpi)) > slack || labs(r.top - Scaled(rect.y, dpi)) > slack ||
+            labs(r.right - r.left - Scaled(rect.width, dpi)) > slack ||
+            labs(r.bottom - r.top - Scaled(rect.height, dpi)) > slack)
             Fail("row %d (id %d): rect %ld,%ld %ldx%ld, expected %d,%d %dx%d", row, id, r.left, r.top,
-                 r.right - r.left, r.bottom - r.top, Scaled(want.x, dpi), Scaled(want.y, dpi),
-                 Scaled(want.width, dpi), Scaled(want.height, dpi));
+                 r.right - r.left, r.bottom - r.top, Scaled(rect.x, dpi), Scaled(rect.y, dpi),
+                 Scaled(rect.width, dpi), Scaled(rect.height, dpi));
         DWORD style = (DWORD)GetWindowLongA(child, GWL_STYLE);
         DWORD mask = SystemStyleMask(want);
-        if ((style & mask) != (want.style & mask))
-            Fail("row %d (id %d): style 0x%08lx, expected 0x%08lx", row, id, style, want.style);
+        if ((style & mask) != (StyleOf(want) & mask))
+            Fail("row %d (id %d): style 0x%08lx, expected 0x%08lx", row, id, style, StyleOf(want));
         DWORD ex_style = (DWORD)GetWindowLongA(child, GWL_EXSTYLE);
         if (ex_style & ~(DWORD)WS_EX_NOPARENTNOTIFY)  // the system adds only WS_EX_NOPARENTNOTIFY
             Fail("row %d (id %d): extended style 0x%08lx, expected 0", row, id, ex_style);
         std::string text;
-        const char *want_text = want.text ? want.text : (want.id == 1044 ? address : NULL);
+        const char *want_text = TextOf(want, address);
         if (!ReadText(child, &text)) Fail("row %d (id %d): no answer to WM_GETTEXT", row, id);
         else if (want_text && text != want_text)
             Fail("row %d (id %d): text \"%s\", expected \"%s\"", row, id, Escaped(text).c_str(),
@@ -653,23 +628,380 @@ bool WaitFor(bool want_present, double seconds)
     DWORD start = GetTickCount();
     for (;;) {
         HWND main_window = FindMain();
-        bool ready = main_window && IsWindowVisible(main_window) && Children(main_window).size() >= 39;
+        bool ready = main_window && IsWindowVisible(main_window) &&
+                     Children(main_window).size() >= (size_t)KEYPAD_CONTROL_COUNT;
         if (want_present ? ready : !main_window) return true;
         if (GetTickCount() - start >= limit) return false;
         Sleep(50);
     }
 }
 
+// --- the commands: each handler gets the window it acts on (the main window, or with --in the
+// window it owns) and its arguments; it returns the exit code, USAGE_ERROR for wrong arguments.
+const int USAGE_ERROR = 2;
+
+double Seconds(const char *text) { return std::atof(text); }
+
+// Every argument from `first` on as a number into values[]; false when one is not a number.
+bool Numbers(char **args, int first, int count, unsigned long *values)
+{
+    for (int i = first; i < count; ++i)
+        if (!ParseNumber(args[i], &values[i - first])) return false;
+    return true;
+}
+
+int WaitWindowCommand(HWND, char **args, int count)
+{
+    double seconds = count > 0 ? Seconds(args[0]) : 10;
+    if (!WaitFor(true, seconds)) {
+        Fail("no main window with its controls within %.1f s", seconds);
+        return 1;
+    }
+    DWORD pid = 0;
+    HWND main_window = FindMain();
+    GetWindowThreadProcessId(main_window, &pid);
+    std::printf("%p %lu\n", (void *)main_window, pid);
+    return 0;
+}
+
+int WaitGoneCommand(HWND, char **args, int count)
+{
+    double seconds = count > 0 ? Seconds(args[0]) : 10;
+    if (!WaitFor(false, seconds)) {
+        Fail("main window still there after %.1f s", seconds);
+        return 1;
+    }
+    return 0;
+}
+
+int ListCommand(HWND window, char **args, int count)
+{
+    unsigned long id = 0;
+    if (!Numbers(args, 0, count, &id)) return USAGE_ERROR;
+    HWND list = ControlById(window, (int)id);
+    DWORD_PTR items = 0;
+    if (!list || !SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &items)) {
+        Fail("no list box with id %lu", id);
+        return 1;
+    }
+    for (DWORD_PTR i = 0; i < items; ++i) {
+        // The wide form: Wine hands LB_GETTEXT across processes as wide text whatever the form.
+        wchar_t wide[512] = {0};
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 512) SendMessageW(list, LB_GETTEXT, i, (LPARAM)wide);
+        char text[512] = {0};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), NULL, NULL);
+        std::printf("%s\n", text);
+    }
+    return 0;
+}
+
+int ItemCenterCommand(HWND window, char **args, int count)
+{
+    unsigned long n[2] = {0, 0};  // list id, item index
+    if (!Numbers(args, 0, count, n)) return USAGE_ERROR;
+    HWND list = ControlById(window, (int)n[0]);
+    DWORD_PTR items = 0;
+    if (!list || !SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &items)) {
+        Fail("no list box with id %lu", n[0]);
+        return 1;
+    }
+    RECT r = {};
+    if (n[1] >= items || SendMessageA(list, LB_GETITEMRECT, n[1], (LPARAM)&r) == LB_ERR) {
+        Fail("no item %lu in a list of %lu", n[1], (unsigned long)items);
+        return 1;
+    }
+    MapWindowPoints(list, HWND_DESKTOP, (POINT *)&r, 2);
+    std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    return 0;
+}
+
+int CheckLayoutCommand(HWND window, char **args, int count)
+{
+    const char *address = NULL;
+    bool popout = false;
+    int dpi = 96;
+    for (int i = 0; i < count; ++i) {
+        if (std::strcmp(args[i], "--popout") == 0) popout = true;
+        else if (std::strcmp(args[i], "--dpi") == 0 && i + 1 < count) dpi = std::atoi(args[++i]);
+        else address = args[i];
+    }
+    return CheckLayout(window, address, popout, dpi);
+}
+
+int DpiChangeCommand(HWND window, char **args, int count)
+{
+    unsigned long dpi[2] = {0, 0};  // new, old
+    if (!Numbers(args, 0, count, dpi) || !dpi[0] || !dpi[1]) return USAGE_ERROR;
+    return DpiChange(window, (int)dpi[0], (int)dpi[1]);
+}
+
+int DumpCommand(HWND window, char **, int) { return Dump(window); }
+
+int RectCommand(HWND window, char **, int)
+{
+    RECT r, client;
+    GetWindowRect(window, &r);
+    GetClientRect(window, &client);
+    std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, r.right - r.left,
+                r.bottom - r.top, client.right, client.bottom);
+    return 0;
+}
+
+int SetTextCommand(HWND window, char **args, int)
+{
+    unsigned long id = 0;
+    if (!ParseNumber(args[0], &id)) return USAGE_ERROR;
+    HWND control = ControlById(window, (int)id);
+    DWORD_PTR result = 0;
+    if (!control) Fail("no control with id %lu", id);
+    else if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)args[1], SMTO_NORMAL, SEND_TIMEOUT_MS, &result) || !result)
+        Fail("WM_SETTEXT to %lu failed", id);
+    return g_Failures ? 1 : 0;
+}
+
+int GetTextCommand(HWND window, char **args, int count)
+{
+    unsigned long id = 0;
+    if (!Numbers(args, 0, count, &id)) return USAGE_ERROR;
+    HWND control = ControlById(window, (int)id);
+    std::string text;
+    if (!control) Fail("no control with id %lu", id);
+    else if (!ReadText(control, &text)) Fail("no answer to WM_GETTEXT from %lu", id);
+    else std::printf("%s\n", text.c_str());
+    return g_Failures ? 1 : 0;
+}
+
+// Sends MESSAGE (bounded) and prints its result.
+int SendAndPrint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, SEND_TIMEOUT_MS, &result)) {
+        Fail("message 0x%x (wParam 0x%lx) got no answer within %lu ms", message, (unsigned long)wParam,
+             SEND_TIMEOUT_MS);
+        return 1;
+    }
+    std::printf("%ld\n", (long)result);
+    return 0;
+}
+
+int CommandCommand(HWND window, char **args, int count)
+{
+    unsigned long wparam = 0;
+    if (!Numbers(args, 0, count, &wparam)) return USAGE_ERROR;
+    return SendAndPrint(window, WM_COMMAND, (WPARAM)wparam, 0);
+}
+
+int SendMessageCommand(HWND window, char **args, int count)
+{
+    unsigned long n[3] = {0, 0, 0};  // message, wParam, lParam
+    if (!Numbers(args, 0, count, n)) return USAGE_ERROR;
+    return SendAndPrint(window, (UINT)n[0], (WPARAM)n[1], (LPARAM)n[2]);
+}
+
+int PostCommandCommand(HWND window, char **args, int count)
+{
+    unsigned long wparam = 0;
+    if (!Numbers(args, 0, count, &wparam)) return USAGE_ERROR;
+    if (!PostMessageA(window, WM_COMMAND, (WPARAM)wparam, 0)) Fail("PostMessage failed");
+    return g_Failures ? 1 : 0;
+}
+
+int ExpectMessageBoxCommand(HWND window, char **args, int)
+{
+    return ExpectMessageBox(window, args[0], args[1], Seconds(args[2]));
+}
+
+int NoMessageBoxCommand(HWND window, char **, int)
+{
+    HWND box = FindOwnedBox(window);
+    if (box) {
+        std::string caption;
+        ReadText(box, &caption);
+        Fail("a window owned by the main window is open: \"%s\"", caption.c_str());
+    }
+    return g_Failures ? 1 : 0;
+}
+
+// The focused control as "ID INDEX" (INDEX in creation order, 1 up); "0 0" when none has it.
+bool FocusOf(HWND window, int *id, int *index)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info)) {
+        Fail("GetGUIThreadInfo failed");
+        return false;
+    }
+    std::vector<HWND> children = Children(window);
+    *id = *index = 0;
+    for (size_t i = 0; i < children.size(); ++i)
+        if (children[i] == info.hwndFocus) *index = (int)i + 1;
+    if (*index) *id = GetDlgCtrlID(info.hwndFocus);
+    return true;
+}
+
+int FocusCommand(HWND window, char **, int)
+{
+    int id = 0, index = 0;
+    if (!FocusOf(window, &id, &index)) return 1;
+    std::printf("%d %d\n", id, index);
+    return 0;
+}
+
+// Real input reaches the program asynchronously, so the focus is polled until it matches or the
+// time runs out.
+int WaitFocusCommand(HWND window, char **args, int)
+{
+    unsigned long want[2] = {0, 0};  // id, index
+    if (!Numbers(args, 0, 2, want)) return USAGE_ERROR;
+    DWORD limit = (DWORD)(Seconds(args[2]) * 1000), start = GetTickCount();
+    int id = 0, index = 0;
+    bool matched = false;
+    for (;;) {
+        if (!FocusOf(window, &id, &index)) return 1;
+        matched = (unsigned long)id == want[0] && (unsigned long)index == want[1];
+        if (matched || GetTickCount() - start >= limit) break;
+        Sleep(20);
+    }
+    std::printf("%d %d\n", id, index);
+    return matched ? 0 : 1;
+}
+
+int CenterCommand(HWND window, char **args, int count)
+{
+    unsigned long id = 0;
+    if (!Numbers(args, 0, count, &id)) return USAGE_ERROR;
+    HWND control = ControlById(window, (int)id);
+    if (!control) {
+        Fail("no control with id %lu", id);
+        return 1;
+    }
+    RECT r;
+    GetWindowRect(control, &r);
+    std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    return 0;
+}
+
+int WaitRedCommand(HWND window, char **args, int)
+{
+    unsigned long id = 0;
+    if (!ParseNumber(args[0], &id)) return USAGE_ERROR;
+    HWND control = ControlById(window, (int)id);
+    bool want_red = std::strcmp(args[1], "yes") == 0;
+    DWORD start = GetTickCount(), limit = (DWORD)(Seconds(args[2]) * 1000);
+    int red = 0, total = 0;
+    bool matched = false;
+    while (control && CountRedPixels(control, &red, &total)) {
+        matched = want_red ? red * 2 > total : red == 0;
+        if (matched || GetTickCount() - start >= limit) break;
+        Sleep(50);
+    }
+    if (!control || !total) Fail("cannot read control %lu on the screen", id);
+    std::printf("%d %d\n", red, total);
+    return matched ? 0 : 1;
+}
+
+int WaitTipCommand(HWND window, char **args, int)
+{
+    TipSearch search = {0, NULL};
+    GetWindowThreadProcessId(window, &search.process);
+    DWORD start = GetTickCount(), limit = (DWORD)(Seconds(args[0]) * 1000);
+    while (EnumWindows(FindTipProc, (LPARAM)&search) && GetTickCount() - start < limit) Sleep(50);
+    std::string text;
+    if (!search.found || !ReadText(search.found, &text)) {
+        Fail("no tooltip of the program on the screen within %s s", args[0]);
+        return 1;
+    }
+    std::printf("%s\n", Escaped(text).c_str());
+    return 0;
+}
+
+int ExStyleCommand(HWND window, char **, int)
+{
+    std::printf("0x%08lx\n", (DWORD)GetWindowLongA(window, GWL_EXSTYLE));
+    return 0;
+}
+
+int MenuStateCommand(HWND window, char **args, int count)
+{
+    unsigned long item = 0;
+    if (!Numbers(args, 0, count, &item) || !item || item > 0xFFFF) return USAGE_ERROR;
+    std::vector<std::string> lines;
+    if (!ProbeFonts(window, &lines, (LPARAM)item)) return 1;
+    int state = lines.empty() ? -1 : std::atoi(lines[0].c_str() + 5);
+    std::printf("%s\n", state == -1 ? "missing" : (state & MF_CHECKED) ? "checked" : "unchecked");
+    return 0;
+}
+
+int CloseCommand(HWND window, char **, int)
+{
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    if (!WaitFor(false, SEND_TIMEOUT_MS / 1000.0)) {
+        Fail("main window still there %lu ms after WM_CLOSE", SEND_TIMEOUT_MS);
+        return 1;
+    }
+    return 0;
+}
+
+struct DriverCommand {
+    const char *name;
+    const char *arguments;  // for the usage text
+    int min_args, max_args;
+    bool needs_window;      // false: it looks for the main window itself
+    int (*run)(HWND window, char **args, int count);
+};
+
+const DriverCommand COMMANDS[] = {
+    {"wait-window", "S", 0, 1, false, WaitWindowCommand},
+    {"wait-gone", "S", 0, 1, false, WaitGoneCommand},
+    {"check-layout", "[ADDRESS] [--popout] [--dpi N]", 0, 4, true, CheckLayoutCommand},
+    {"dpi-change", "NEW OLD", 2, 2, true, DpiChangeCommand},
+    {"dump", "", 0, 0, true, DumpCommand},
+    {"rect", "", 0, 0, true, RectCommand},
+    {"set-text", "ID TEXT", 2, 2, true, SetTextCommand},
+    {"get-text", "ID", 1, 1, true, GetTextCommand},
+    {"command", "WPARAM", 1, 1, true, CommandCommand},
+    {"post-command", "WPARAM", 1, 1, true, PostCommandCommand},
+    {"send-message", "MSG WPARAM LPARAM", 3, 3, true, SendMessageCommand},
+    {"expect-message-box", "TEXT CAPTION S", 3, 3, true, ExpectMessageBoxCommand},
+    {"no-message-box", "", 0, 0, true, NoMessageBoxCommand},
+    {"focus", "", 0, 0, true, FocusCommand},
+    {"wait-focus", "ID INDEX S", 3, 3, true, WaitFocusCommand},
+    {"center", "ID", 1, 1, true, CenterCommand},
+    {"close", "", 0, 0, true, CloseCommand},
+    {"wait-red", "ID yes|no S", 3, 3, true, WaitRedCommand},
+    {"list", "ID", 1, 1, true, ListCommand},
+    {"item-center", "ID INDEX", 2, 2, true, ItemCenterCommand},
+    {"wait-tip", "S", 1, 1, true, WaitTipCommand},
+    {"ex-style", "", 0, 0, true, ExStyleCommand},
+    {"menu-state", "ITEM", 1, 1, true, MenuStateCommand},
+};
+
 int Usage()
 {
-    std::printf("usage: e2e_driver wait-window S | wait-gone S | check-layout [ADDRESS] [--popout] [--dpi N] |\n"
-                "  dpi-change NEW OLD | dump | rect |\n"
-                "  set-text ID TEXT | get-text ID | command WPARAM | post-command WPARAM |\n"
-                "  send-message MSG WPARAM LPARAM | expect-message-box TEXT CAPTION S | no-message-box |\n"
-                "  focus | wait-focus ID INDEX S | center ID | close | wait-red ID yes|no S |\n"
-                "  list ID | item-center ID INDEX | --in CAPTION COMMAND ... |\n"
-                "  wait-tip S | ex-style | menu-state ITEM\n");
-    return 2;
+    std::printf("usage: e2e_driver [--in CAPTION] COMMAND ..., COMMAND one of:\n");
+    for (const DriverCommand &command : COMMANDS) std::printf("  %s %s\n", command.name, command.arguments);
+    return USAGE_ERROR;
+}
+
+const DriverCommand *FindCommand(const char *name)
+{
+    for (const DriverCommand &command : COMMANDS)
+        if (std::strcmp(command.name, name) == 0) return &command;
+    return NULL;
+}
+
+// The window owned by the main window with this caption, waiting for it (bounded).
+HWND OwnedWindow(HWND main_window, const char *want_caption)
+{
+    DWORD start = GetTickCount();
+    HWND owned = NULL;
+    while (!(owned = FindOwnedBox(main_window)) && GetTickCount() - start < SEND_TIMEOUT_MS) Sleep(50);
+    std::string caption;
+    if (!owned || !ReadText(owned, &caption) || caption != want_caption) {
+        Fail("no window \"%s\" owned by the main window (found \"%s\")", want_caption, caption.c_str());
+        return NULL;
+    }
+    return owned;
 }
 
 }  // namespace
@@ -677,221 +1009,25 @@ int Usage()
 int main(int argc, char **argv)
 {
     DeclareDpiAware();
-    if (argc < 2) return Usage();
-    std::string command = argv[1];
-    unsigned long a = 0, b = 0, c = 0;
+    const char *in_caption = NULL;  // --in CAPTION: the command acts on that owned window
+    int first = 1;
+    if (argc > 3 && std::strcmp(argv[1], "--in") == 0) {
+        in_caption = argv[2];
+        first = 3;
+    }
+    const DriverCommand *command = argc > first ? FindCommand(argv[first]) : NULL;
+    char **args = argv + first + 1;
+    int count = argc - first - 1;
+    if (!command || count < command->min_args || count > command->max_args) return Usage();
 
-    if (command == "wait-window" || command == "wait-gone") {
-        double seconds = argc > 2 ? std::atof(argv[2]) : 10;
-        bool present = command == "wait-window";
-        if (!WaitFor(present, seconds)) {
-            Fail(present ? "no main window with its controls within %.1f s" : "main window still there after %.1f s",
-                 seconds);
-            return 1;
-        }
-        if (present) {
-            DWORD pid = 0;
-            HWND main_window = FindMain();
-            GetWindowThreadProcessId(main_window, &pid);
-            std::printf("%p %lu\n", (void *)main_window, pid);
-        }
-        return 0;
+    HWND window = NULL;
+    if (command->needs_window || in_caption) {
+        window = RequireMain();
+        if (window && in_caption) window = OwnedWindow(window, in_caption);
+        if (!window) return 1;
     }
-
-    HWND main_window = RequireMain();
-    if (!main_window) return 1;
-    if (command == "--in" && argc > 3) {  // an owned window, such as a dialog, stands in for the main one
-        DWORD start = GetTickCount();
-        HWND owned = NULL;
-        while (!(owned = FindOwnedBox(main_window)) && GetTickCount() - start < SEND_TIMEOUT_MS) Sleep(50);
-        std::string caption;
-        if (!owned || !ReadText(owned, &caption) || caption != argv[2]) {
-            Fail("no window \"%s\" owned by the main window (found \"%s\")", argv[2], caption.c_str());
-            return 1;
-        }
-        main_window = owned;
-        argv += 2;
-        argc -= 2;
-        command = argv[1];
-    }
-    if ((command == "list" && argc == 3 && ParseNumber(argv[2], &a)) ||
-        (command == "item-center" && argc == 4 && ParseNumber(argv[2], &a) && ParseNumber(argv[3], &b))) {
-        HWND list = ControlById(main_window, (int)a);
-        DWORD_PTR count = 0;
-        if (!list || !SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &count)) {
-            Fail("no list box with id %lu", a);
-            return 1;
-        }
-        if (command == "item-center") {
-            RECT r = {};
-            if (b >= count || SendMessageA(list, LB_GETITEMRECT, b, (LPARAM)&r) == LB_ERR) {
-                Fail("no item %lu in a list of %lu", b, (unsigned long)count);
-                return 1;
-            }
-            MapWindowPoints(list, HWND_DESKTOP, (POINT *)&r, 2);
-            std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-            return 0;
-        }
-        for (DWORD_PTR i = 0; i < count; ++i) {
-            // The wide form: Wine hands LB_GETTEXT across processes as wide text whatever the form.
-            wchar_t wide[512] = {0};
-            if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 512) SendMessageW(list, LB_GETTEXT, i, (LPARAM)wide);
-            char text[512] = {0};
-            WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof(text), NULL, NULL);
-            std::printf("%s\n", text);
-        }
-        return 0;
-    }
-
-    if (command == "check-layout") {
-        const char *address = NULL;
-        bool popout = false;
-        int dpi = 96;
-        for (int i = 2; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--popout") == 0) popout = true;
-            else if (std::strcmp(argv[i], "--dpi") == 0 && i + 1 < argc) dpi = std::atoi(argv[++i]);
-            else address = argv[i];
-        }
-        return CheckLayout(main_window, address, popout, dpi);
-    }
-    if (command == "dpi-change" && argc == 4 && ParseNumber(argv[2], &a) && ParseNumber(argv[3], &b) && a && b)
-        return DpiChange(main_window, (int)a, (int)b);
-    if (command == "dump") return Dump(main_window);
-    if (command == "rect") {
-        RECT r, client;
-        GetWindowRect(main_window, &r);
-        GetClientRect(main_window, &client);
-        std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, r.right - r.left,
-                    r.bottom - r.top, client.right, client.bottom);
-        return 0;
-    }
-    if (command == "set-text" && argc == 4 && ParseNumber(argv[2], &a)) {
-        HWND control = ControlById(main_window, (int)a);
-        DWORD_PTR result = 0;
-        if (!control) Fail("no control with id %lu", a);
-        else if (!SendMessageTimeoutA(control, WM_SETTEXT, 0, (LPARAM)argv[3], SMTO_NORMAL, SEND_TIMEOUT_MS, &result) || !result)
-            Fail("WM_SETTEXT to %lu failed", a);
-        return g_Failures ? 1 : 0;
-    }
-    if (command == "get-text" && argc == 3 && ParseNumber(argv[2], &a)) {
-        HWND control = ControlById(main_window, (int)a);
-        std::string text;
-        if (!control) Fail("no control with id %lu", a);
-        else if (!ReadText(control, &text)) Fail("no answer to WM_GETTEXT from %lu", a);
-        else std::printf("%s\n", text.c_str());
-        return g_Failures ? 1 : 0;
-    }
-    if ((command == "command" && argc == 3 && ParseNumber(argv[2], &a)) ||
-        (command == "send-message" && argc == 5 && ParseNumber(argv[2], &c) && ParseNumber(argv[3], &a) &&
-         ParseNumber(argv[4], &b))) {
-        UINT message = command == "command" ? WM_COMMAND : (UINT)c;
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(main_window, message, (WPARAM)a, (LPARAM)b, SMTO_NORMAL, SEND_TIMEOUT_MS, &result)) {
-            Fail("message 0x%x (wParam 0x%lx) got no answer within %lu ms", message, a, SEND_TIMEOUT_MS);
-            return 1;
-        }
-        std::printf("%ld\n", (long)result);
-        return 0;
-    }
-    if (command == "post-command" && argc == 3 && ParseNumber(argv[2], &a)) {
-        if (!PostMessageA(main_window, WM_COMMAND, (WPARAM)a, 0)) Fail("PostMessage failed");
-        return g_Failures ? 1 : 0;
-    }
-    if (command == "expect-message-box" && argc == 5) return ExpectMessageBox(main_window, argv[2], argv[3], std::atof(argv[4]));
-    if (command == "no-message-box") {
-        HWND box = FindOwnedBox(main_window);
-        if (box) {
-            std::string caption;
-            ReadText(box, &caption);
-            Fail("a window owned by the main window is open: \"%s\"", caption.c_str());
-        }
-        return g_Failures ? 1 : 0;
-    }
-    if (command == "focus" || (command == "wait-focus" && argc == 5 && ParseNumber(argv[2], &a) &&
-                               ParseNumber(argv[3], &b))) {
-        // wait-focus ID INDEX SECONDS: real input reaches the program asynchronously, so the
-        // focus is polled until it matches or the time runs out.
-        DWORD limit = command == "focus" ? 0 : (DWORD)(std::atof(argv[4]) * 1000);
-        DWORD start = GetTickCount();
-        int id = 0, index = 0;
-        for (;;) {
-            GUITHREADINFO info = {};
-            info.cbSize = sizeof(info);
-            if (!GetGUIThreadInfo(GetWindowThreadProcessId(main_window, NULL), &info)) {
-                Fail("GetGUIThreadInfo failed");
-                return 1;
-            }
-            std::vector<HWND> children = Children(main_window);
-            id = index = 0;
-            for (size_t i = 0; i < children.size(); ++i)
-                if (children[i] == info.hwndFocus) index = (int)i + 1;
-            if (index) id = GetDlgCtrlID(info.hwndFocus);
-            if (command == "focus" || ((unsigned long)id == a && (unsigned long)index == b)) break;
-            if (GetTickCount() - start >= limit) break;
-            Sleep(20);
-        }
-        std::printf("%d %d\n", id, index);
-        return command == "focus" || ((unsigned long)id == a && (unsigned long)index == b) ? 0 : 1;
-    }
-    if (command == "center" && argc == 3 && ParseNumber(argv[2], &a)) {
-        HWND control = ControlById(main_window, (int)a);
-        if (!control) {
-            Fail("no control with id %lu", a);
-            return 1;
-        }
-        RECT r;
-        GetWindowRect(control, &r);
-        std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        return 0;
-    }
-    if (command == "wait-red" && argc == 5 && ParseNumber(argv[2], &a)) {
-        HWND control = ControlById(main_window, (int)a);
-        bool want_red = std::strcmp(argv[3], "yes") == 0;
-        DWORD start = GetTickCount(), limit = (DWORD)(std::atof(argv[4]) * 1000);
-        int red = 0, total = 0;
-        bool matched = false;
-        while (control && CountRedPixels(control, &red, &total)) {
-            matched = want_red ? red * 2 > total : red == 0;
-            if (matched || GetTickCount() - start >= limit) break;
-            Sleep(50);
-        }
-        if (!control || !total) Fail("cannot read control %lu on the screen", a);
-        std::printf("%d %d\n", red, total);
-        return matched ? 0 : 1;
-    }
-    if (command == "wait-tip" && argc == 3) {
-        TipSearch search = {0, NULL};
-        GetWindowThreadProcessId(main_window, &search.process);
-        DWORD start = GetTickCount(), limit = (DWORD)(std::atof(argv[2]) * 1000);
-        while (EnumWindows(FindTipProc, (LPARAM)&search) && GetTickCount() - start < limit) Sleep(50);
-        std::string text;
-        if (!search.found || !ReadText(search.found, &text)) {
-            Fail("no tooltip of the program on the screen within %s s", argv[2]);
-            return 1;
-        }
-        std::printf("%s\n", Escaped(text).c_str());
-        return 0;
-    }
-    if (command == "ex-style") {
-        std::printf("0x%08lx\n", (DWORD)GetWindowLongA(main_window, GWL_EXSTYLE));
-        return 0;
-    }
-    if (command == "menu-state" && argc == 3 && ParseNumber(argv[2], &a) && a && a <= 0xFFFF) {
-        std::vector<std::string> lines;
-        if (!ProbeFonts(main_window, &lines, (LPARAM)a)) return 1;
-        int state = lines.empty() ? -1 : std::atoi(lines[0].c_str() + 5);
-        std::printf("%s\n", state == -1 ? "missing" : (state & MF_CHECKED) ? "checked" : "unchecked");
-        return 0;
-    }
-    if (command == "close") {
-        PostMessageA(main_window, WM_CLOSE, 0, 0);
-        if (!WaitFor(false, SEND_TIMEOUT_MS / 1000.0)) {
-            Fail("main window still there %lu ms after WM_CLOSE", SEND_TIMEOUT_MS);
-            return 1;
-        }
-        return 0;
-    }
-    return Usage();
+    int result = command->run(window, args, count);
+    return result == USAGE_ERROR ? Usage() : result;
 }
 
 #endif

@@ -21,22 +21,22 @@ command -v xdotool >/dev/null || { echo "e2e: xdotool is missing (bash tools/set
 
 rm -rf "$work"
 mkdir -p "$work"
-source "$root/tools/wine-session.sh" "$build/e2e-prefix-$wine_kind"
+source "$root/tools/wine.sh"
+source "$here/helpers.sh"
+wine_session_start "$build/e2e-prefix-$wine_kind"
 
-KEY='HKCU\Software\Quillon\Halcyra Remote'
 BOX_A=127.0.0.51
 BOX_B=127.0.0.52
 BOX_SILENT=127.0.0.110  # takes every command and never answers
 NOBODY=127.0.0.111      # nothing ever listens here: connections are refused
 IDM_ON_TOP=0xA50        # the system menu's "Always on top"
 exe_pid=
-box_pids=()
 passed=0
 failed=0
 
 cleanup() {
     [ -n "$exe_pid" ] && kill "$exe_pid" 2>/dev/null
-    for pid in "${box_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    stop_boxes
     wine_session_stop
 }
 trap cleanup EXIT
@@ -45,22 +45,6 @@ trap 'exit 130' INT TERM
 pass() { echo "PASS $1"; passed=$((passed + 1)); }
 fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
 
-# The driver's output on stdout; Wine's own chatter goes to the work log.
-drv() { wine "$driver" "$@" 2>>"$work/wine.log" </dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-
-# --- stand-in boxes ------------------------------------------------------------------------------
-start_box() {  # ADDRESS NAME [OPTION...]
-    "$box" --addr "$1" --port 8089 --log "$work/$2.log" --ready-file "$work/$2.ready" \
-        --idle-timeout 10000 "${@:3}" >/dev/null 2>&1 &
-    box_pids+=($!)
-    for _ in $(seq 1 100); do [ -f "$work/$2.ready" ] && return 0; sleep 0.05; done
-    return 1
-}
-lines() { if [ -f "$work/$1.log" ]; then wc -l <"$work/$1.log"; else echo 0; fi; }
-wait_lines() {  # BOX COUNT: waits up to 10 s until the box has logged COUNT connections
-    for _ in $(seq 1 200); do [ "$(lines "$1")" -ge "$2" ] && return 0; sleep 0.05; done
-    return 1
-}
 # The hex of the connections logged after the first SKIP lines, in accept order, space-separated.
 hex_after() {  # BOX SKIP
     awk -F'\t' -v skip="$2" 'NR > skip {
@@ -130,38 +114,14 @@ expect_exit_zero() {  # NAME
     fi
     exe_pid=
 }
-reg_value() {  # NAME: the value's data as "wine reg query" shows it (0x... for a DWORD)
-    wine reg query "$KEY" /v "$1" 2>/dev/null </dev/null | tr -d '\r' |
-        awk -v name="$1" 'index($0, "    " name "    ") == 1 { sub(/^.*    REG_[A-Z_]+    /, ""); print }'
-}
-reg_set_dword() { wine reg add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1 </dev/null; }
-reg_set_text() { wine reg add "$KEY" /v "$1" /d "$2" /f >/dev/null 2>&1 </dev/null; }
-reg_delete_key() { wine reg delete 'HKCU\Software\Quillon' /f >/dev/null 2>&1 </dev/null; }
 to_dec() { printf '%d' "$1" 2>/dev/null; }
 # "1 checked" when the window has WS_EX_TOPMOST and "Always on top" is checked, "0 unchecked" when neither.
 on_top() { echo "$(($(drv ex-style) & 0x8 ? 1 : 0)) $(drv menu-state $IDM_ON_TOP)"; }
 
-# The main window as the screen shows it.
-shoot() {  # FILE
-    local left top right bottom
-    read -r left top right bottom _ <<<"$(drv rect)"
-    xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$1"
-}
-
-# Real input: moves the X pointer onto control ID and clicks it.
-click() {  # ID
-    local xy
-    xy=$(drv center "$1") || return 1
-    # shellcheck disable=SC2086
-    xdotool mousemove --sync $xy click 1
-}
-
 # --- set-up --------------------------------------------------------------------------------------
-# No window manager runs on this display: Wine draws and activates its windows itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
-# Wine's desktop process starts with the first window use and lives as long as the session; it
-# is started here so that it holds no pipe of a later $(drv ...).
-wine "$driver" wait-gone 0 >/dev/null 2>&1 </dev/null
+# No window manager runs on this display.
+prepare_prefix no
+start_desktop
 reg_delete_key
 start_box $BOX_A a || { echo "e2e: stand-in box on $BOX_A did not start"; exit 1; }
 start_box $BOX_B b || { echo "e2e: stand-in box on $BOX_B did not start"; exit 1; }
@@ -626,16 +586,14 @@ fi
 # Wine takes the dpi from "LogPixels" in the user's desktop settings and the current hardware
 # profile's fonts. The window is then about 800 pixels high, so this display is larger.
 wine_session_stop
-HALCYRA_SCREEN=1280x1024x24 source "$root/tools/wine-session.sh" "$build/e2e-prefix-144-$wine_kind"
-trap cleanup EXIT
+HALCYRA_SCREEN=1280x1024x24 wine_session_start "$build/e2e-prefix-144-$wine_kind"
 for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
     wine reg add "$key" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 </dev/null
 done
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
-cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null  # caption buttons
+prepare_prefix no
 # Wine's services read the dpi when they start: started again, they and the program see one scale.
 wine_session_restart
-wine "$driver" wait-gone 0 >/dev/null 2>&1 </dev/null
+start_desktop
 reg_delete_key
 if start_program; then
     out=$(drv check-layout 0.0.0.0 --dpi 144) && pass "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" ||
