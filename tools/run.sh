@@ -107,7 +107,7 @@ expected=$((expected + 1))
 wait_lines box $expected || say "the box did not see the free text yet"
 sleep 0.5  # let the last button redraw before the picture
 
-# FILE: the remote's window as the screen shows it.
+# The picture of the window (shoot), and a line that says whether it was saved.
 save_picture() {  # FILE [CAPTION]
     if shoot "$@"; then say "screenshot saved to $1"; else say "taking the screenshot of $1 failed"; fi
 }
