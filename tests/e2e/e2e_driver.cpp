@@ -674,16 +674,24 @@ int WaitGoneCommand(HWND, char **args, int count)
     return 0;
 }
 
+// The list box with this id and its item count; NULL (reported) when there is none.
+HWND ListBox(HWND window, unsigned long id, DWORD_PTR *items)
+{
+    HWND list = ControlById(window, (int)id);
+    if (!list || !SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, items)) {
+        Fail("no list box with id %lu", id);
+        return NULL;
+    }
+    return list;
+}
+
 int ListCommand(HWND window, char **args, int count)
 {
     unsigned long id = 0;
-    if (!Numbers(args, 0, count, &id)) return USAGE_ERROR;
-    HWND list = ControlById(window, (int)id);
     DWORD_PTR items = 0;
-    if (!list || !SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &items)) {
-        Fail("no list box with id %lu", id);
-        return 1;
-    }
+    if (!Numbers(args, 0, count, &id)) return USAGE_ERROR;
+    HWND list = ListBox(window, id, &items);
+    if (!list) return 1;
     for (DWORD_PTR i = 0; i < items; ++i) {
         // The wide form: Wine hands LB_GETTEXT across processes as wide text whatever the form.
         wchar_t wide[512] = {0};
@@ -698,13 +706,10 @@ int ListCommand(HWND window, char **args, int count)
 int ItemCenterCommand(HWND window, char **args, int count)
 {
     unsigned long n[2] = {0, 0};  // list id, item index
-    if (!Numbers(args, 0, count, n)) return USAGE_ERROR;
-    HWND list = ControlById(window, (int)n[0]);
     DWORD_PTR items = 0;
-    if (!list || !SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, SEND_TIMEOUT_MS, &items)) {
-        Fail("no list box with id %lu", n[0]);
-        return 1;
-    }
+    if (!Numbers(args, 0, count, n)) return USAGE_ERROR;
+    HWND list = ListBox(window, n[0], &items);
+    if (!list) return 1;
     RECT r = {};
     if (n[1] >= items || SendMessageA(list, LB_GETITEMRECT, n[1], (LPARAM)&r) == LB_ERR) {
         Fail("no item %lu in a list of %lu", n[1], (unsigned long)items);
