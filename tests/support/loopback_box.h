@@ -1,6 +1,10 @@
 // An in-process stand-in for the set-top box's command service, for the Windows tests:
 // listens on 127.0.0.N:8089, records every connection's bytes in arrival order, and
 // answers as told. Loopback only.
+// In the test's own process rather than tools/standin_box (the Linux stand-in of run.sh and the
+// end-to-end test): the tests stamp each command with their own clock, change the mode between
+// connections, hold connection attempts until they release them, and wait on the box itself;
+// and a test program runs on Windows as well as under Wine.
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
