@@ -1,5 +1,5 @@
 # Sourced: the one configure line of each build, and the folder each build lives in.
-# Defines functions only; sourcing it runs nothing.
+# Defines functions (and the clone's folder); sourcing it runs nothing.
 #   build_folder KIND                  this clone's folder of the build: build/host, build/win, build/win64
 #   build_configure KIND [SOURCE BUILD]
 # KIND is host (native clang; the sanitized tests, the fuzzer, the stand-in box), win32 (the
