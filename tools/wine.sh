@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sourced by the scripts that run the Windows programs under Wine. Defines functions (and the
-# folders they use): sourcing it runs nothing and sets no trap; a caller that starts a session stops it itself
-# (`trap wine_session_stop EXIT`, or wine_session_stop in its own clean-up).
+# folders they use): sourcing it runs nothing and sets no trap; a caller that starts a session
+# stops it itself (`trap wine_session_stop EXIT`, or wine_session_stop in its own clean-up).
 #
 #   wine_choose KIND              which Wine and which build: KIND 8 is Debian 12's Wine, 10 is
 #                                 Debian 13's Wine 10 (inside the root's mounts: tools/wine10.sh).
