@@ -23,7 +23,8 @@
 # run under 64-bit Wine instead; the 32-bit program is still built and checked without running it.
 #
 # Run as a command, `bash tools/wine.sh run PROGRAM [ARG...]` is wine_run: CTest's emulator for
-# every Windows test program (cmake/toolchain-*.cmake).
+# every Windows test program (cmake/toolchain-*.cmake); `bash tools/wine.sh ctest 8 -R NAME` is
+# wine_ctest, for running chosen entries by hand.
 
 _wine_tools=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$_wine_tools/build.sh"
@@ -153,10 +154,14 @@ wine_ctest_here() {  # KIND [CTEST ARGUMENT...]
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
-    if [ "${1:-}" != run ] || [ $# -lt 2 ]; then
-        echo "usage: bash tools/wine.sh run PROGRAM [ARG...]   (or source it)" >&2
+    if [ "${1:-}" = run ] && [ $# -ge 2 ]; then
+        shift
+        wine_run "$@"
+    elif [ "${1:-}" = ctest ] && [ $# -ge 2 ]; then
+        shift
+        wine_ctest "$@"
+    else
+        echo "usage: bash tools/wine.sh run PROGRAM [ARG...] | ctest 8|10 [CTEST ARGUMENT...]   (or source it)" >&2
         exit 2
     fi
-    shift
-    wine_run "$@"
 fi
