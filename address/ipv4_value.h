@@ -12,18 +12,18 @@ const int IPV4_TEXT_SIZE = 16;
 // most 15 characters, so longer text is never one.
 const int IPV4_TEXT_MAX = 19;
 
-struct Ipv4Address {
+struct Ipv4Value {
     unsigned char bytes[4];  // in text order: a.b.c.d is a, b, c, d
 
     // The check the address field makes: canonical dotted text of four numbers 0..255
     // (ValidIPAddress with single set), converted by IPAddrStrToByte. False, with the address
     // untouched, for anything else.
-    static bool Parse(const char *text, Ipv4Address *address);
-    static Ipv4Address Of(const unsigned char *bytes);
+    static bool Parse(const char *text, Ipv4Value *address);
+    static Ipv4Value Of(const unsigned char *bytes);
     // From the number a << 24 | b << 16 | c << 8 | d, as ranges count.
-    static Ipv4Address FromNumber(unsigned long number);
+    static Ipv4Value FromNumber(unsigned long number);
     // From a notice's lParam (see Notice).
-    static Ipv4Address FromNotice(uintptr_t value);
+    static Ipv4Value FromNotice(uintptr_t value);
 
     // "a.b.c.d" with its NUL into IPV4_TEXT_SIZE bytes, by IPAddrByteToStr.
     void Format(char *text) const;

@@ -123,7 +123,7 @@ LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam)
     char command[KEY_NAME_MAX + 24];
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
     char dotted[IPV4_TEXT_SIZE];
-    Ipv4Address::FromNotice((uintptr_t)lParam).Format(dotted);
+    Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
     char tip[SIGN_TIP_MAX];
     wsprintfA(tip, "%s was not sent to %s: %s.%s", command, dotted,
               UndeliveredReason(UndeliveredError(wParam)), SIGN_FIND_HINT);

@@ -130,7 +130,7 @@ void SetSearching(HWND dialog, FindBox *box, bool searching)
 int InsertEntry(HWND list, unsigned long address, const char *note)
 {
     char text[IPV4_TEXT_SIZE + BOX_NAME_MAX + 8];
-    Ipv4Address::FromNumber(address).Format(text);
+    Ipv4Value::FromNumber(address).Format(text);
     if (note && *note) {
         strcat(text, "   ");
         strncat(text, note, BOX_NAME_MAX - 1);
@@ -185,7 +185,7 @@ void UseSelection(HWND dialog, FindBox *box)
         ShowStatus(dialog, "Choose a box in the list first.");
         return;
     }
-    Ipv4Address address = Ipv4Address::FromNumber((unsigned long)SendMessageA(list, LB_GETITEMDATA, selected, 0));
+    Ipv4Value address = Ipv4Value::FromNumber((unsigned long)SendMessageA(list, LB_GETITEMDATA, selected, 0));
     WriteAddressField(box->main_window, address.bytes, IDC_ADDRESS);
     EndDialog(dialog, IDOK);
 }
@@ -195,7 +195,7 @@ void ListRecentBoxes(HWND dialog)
     HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
     // Most recent first: each goes below the ones before it, whatever its address.
     for (int i = 0; i < g_RecentBoxes.count; ++i) {
-        Ipv4Address address = Ipv4Address::Of(g_RecentBoxes.addresses[i]);
+        Ipv4Value address = Ipv4Value::Of(g_RecentBoxes.addresses[i]);
         char text[IPV4_TEXT_SIZE + sizeof(RECENT_MARK)];
         address.Format(text);
         strcat(text, RECENT_MARK);
@@ -315,7 +315,7 @@ INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
         return RouteCommand(dialog, box, wParam);
     case WM_SEARCH_FOUND:
-        if (wParam == box->tag && box->search) OnFound(dialog, box, Ipv4Address::FromNotice((uintptr_t)lParam).Number());
+        if (wParam == box->tag && box->search) OnFound(dialog, box, Ipv4Value::FromNotice((uintptr_t)lParam).Number());
         return TRUE;
     case WM_SEARCH_TRIED:
     case WM_SEARCH_DONE:

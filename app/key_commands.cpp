@@ -11,8 +11,8 @@ int ReadAddressField(HWND window, unsigned char *address, int field_id)
     // The field's first characters, as many as the address reader looks at.
     char text[IPV4_TEXT_MAX + 1] = {0};
     GetDlgItemTextA(window, field_id, text, sizeof(text));
-    Ipv4Address read;
-    if (!Ipv4Address::Parse(text, &read)) return 0;
+    Ipv4Value read;
+    if (!Ipv4Value::Parse(text, &read)) return 0;
     read.CopyTo(address);
     return 1;
 }

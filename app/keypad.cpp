@@ -63,7 +63,7 @@ const char *ControlLabel(const KeypadControl &control)
 void WriteAddressField(HWND window, const unsigned char *address, int field_id)
 {
     char text[IPV4_TEXT_SIZE];
-    Ipv4Address::Of(address).Format(text);
+    Ipv4Value::Of(address).Format(text);
     SetDlgItemTextA(window, field_id, text);
 }
 

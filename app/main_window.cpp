@@ -167,7 +167,7 @@ void FocusWhereKeysWork(HWND window)
 {
     // Started minimised, the window takes the dialog's usual focus once it is restored.
     if (!g_RemoteControl || IsIconic(window)) return;
-    if (Ipv4Address::Of(g_RemoteControl->device_address).IsUnset()) return;
+    if (Ipv4Value::Of(g_RemoteControl->device_address).IsUnset()) return;
     HWND ok = GetDlgItem(window, IDC_OK);
     if (ok) SetFocus(ok);
 }

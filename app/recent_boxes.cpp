@@ -27,13 +27,13 @@ bool ReadRecentBoxes(const char *text, RecentBoxes *list)
         const char *end = strchr(at, ' ');
         size_t length = end ? (size_t)(end - at) : strlen(at);
         char token[IPV4_TEXT_SIZE];
-        Ipv4Address address = {};
+        Ipv4Value address = {};
         // A token of 1 to 15 characters, a ninth token, a space at the end: not this program's.
         sound = length > 0 && length <= 15 && read.count < RECENT_BOXES_MAX && (!end || end[1] != '\0');
         if (sound) {
             memcpy(token, at, length);
             token[length] = '\0';
-            sound = Ipv4Address::Parse(token, &address);
+            sound = Ipv4Value::Parse(token, &address);
         }
         for (int i = 0; sound && i < read.count; ++i) sound = memcmp(read.addresses[i], address.bytes, 4) != 0;
         if (sound) address.CopyTo(read.addresses[read.count++]);
@@ -49,14 +49,14 @@ void WriteRecentBoxes(const RecentBoxes &list, char *text)
     text[0] = '\0';
     for (int i = 0; i < list.count; ++i) {
         if (i) text[used++] = ' ';
-        Ipv4Address::Of(list.addresses[i]).Format(text + used);
+        Ipv4Value::Of(list.addresses[i]).Format(text + used);
         used += (int)strlen(text + used);
     }
 }
 
 void NoteSentAddress(LPARAM lParam)
 {
-    Ipv4Address address = Ipv4Address::FromNotice((uintptr_t)lParam);
+    Ipv4Value address = Ipv4Value::FromNotice((uintptr_t)lParam);
     // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
     if (address.IsUnset()) return;
     if (AddRecentBox(&g_RecentBoxes, address.bytes)) SaveRecentBoxes(g_RecentBoxes);

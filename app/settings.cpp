@@ -103,7 +103,7 @@ void RemoteControl::SaveWindowRect(HWND window)
 void RemoteControl::SaveDeviceAddress()
 {
     char text[IPV4_TEXT_SIZE] = {0};
-    Ipv4Address::Of(device_address).Format(text);
+    Ipv4Value::Of(device_address).Format(text);
     HKEY key = OpenForWriting();
     if (!key) return;
     DWORD length = 0;

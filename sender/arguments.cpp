@@ -49,7 +49,7 @@ bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *er
                 *error = QuotedWord(argument) + ": the address goes before the keys";
                 return false;
             }
-            if (!Ipv4Address::Parse(argument, &plan->address)) {
+            if (!Ipv4Value::Parse(argument, &plan->address)) {
                 *error = "bad address " + QuotedWord(argument) + " (four numbers 0 to 255, as 192.168.1.20)";
                 return false;
             }
@@ -76,7 +76,8 @@ bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *er
 std::string KeyList()
 {
     std::string list = "Buttons, by label, and the keys they send:\n";
-    for (const KeyCommandRow &row : KEY_COMMAND_TABLE) {
+    for (int r = 0; r < KEY_COMMAND_TABLE_SIZE; ++r) {
+        const KeyCommandRow &row = KEY_COMMAND_TABLE[r];
         if (!row.label) continue;
         std::string label = row.label;
         for (char &c : label)

@@ -12,7 +12,7 @@ enum SendRequest { REQUEST_SEND, REQUEST_USAGE, REQUEST_KEYS };
 struct SendPlan {
     SendRequest request = REQUEST_SEND;
     bool address_given = false;
-    Ipv4Address address = {{0, 0, 0, 0}};
+    Ipv4Value address = {{0, 0, 0, 0}};
     bool verbose = false;  // /v: one line on standard output per command sent
     std::vector<KeyStep> steps;
 };

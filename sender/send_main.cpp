@@ -29,7 +29,7 @@ enum CommandState { COMMAND_PENDING, COMMAND_UNDER_WAY, COMMAND_NOT_SENT };
 // The one run of the program; only the main thread touches it.
 struct SendRun {
     SendPlan plan;
-    Ipv4Address address = {{0, 0, 0, 0}};
+    Ipv4Value address = {{0, 0, 0, 0}};
     std::vector<CommandState> states;  // by step
     size_t next_step = 0;
     size_t started = 0;   // transactions started
@@ -40,7 +40,7 @@ struct SendRun {
 };
 SendRun g_Run;
 
-std::string Dotted(const Ipv4Address &address)
+std::string Dotted(const Ipv4Value &address)
 {
     char text[IPV4_TEXT_SIZE];
     address.Format(text);

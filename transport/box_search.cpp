@@ -106,7 +106,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
             }
             if (begun == 2) {
                 found[(*found_count)++] = address;
-                Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)Ipv4Address::FromNumber(address).Notice());
+                Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)Ipv4Value::FromNumber(address).Notice());
                 EndAttempt(&attempts[active]);
             }
             ++tried;
@@ -134,7 +134,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
                 if (took) {
                     found[(*found_count)++] = attempt.address;
                     Post(search, WM_SEARCH_FOUND, search->tag,
-                         (LPARAM)Ipv4Address::FromNumber(attempt.address).Notice());
+                         (LPARAM)Ipv4Value::FromNumber(attempt.address).Notice());
                 }
                 EndAttempt(&attempt);
                 attempts[i] = attempts[--active];

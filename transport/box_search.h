@@ -8,7 +8,7 @@
 #include "transport/search_range.h"
 
 // To the owner, each with the starter's tag in wParam. An address in lParam is packed as every
-// notice packs one (Ipv4Address::Notice).
+// notice packs one (Ipv4Value::Notice).
 const UINT WM_SEARCH_FOUND = 0x8010;  // lParam: an address that took the connection
 const UINT WM_SEARCH_TRIED = 0x8011;  // lParam: how many addresses have answered so far
 const UINT WM_SEARCH_DONE = 0x8012;   // lParam: how many were tried, all of them

@@ -15,7 +15,7 @@ const UINT WM_TXN_RECEIVED = 0x8007;  // the first read of the reply was made
 // Just before WM_TXN_DONE: the transaction ended without having sent its whole command
 // (refused, unreachable, not accepted in time, send failed). Nothing to free.
 // wParam: the Winsock error seen (low word) and the starter's tag (high word);
-// lParam: the address, packed as Ipv4Address::Notice (as with WM_TXN_SENT).
+// lParam: the address, packed as Ipv4Value::Notice (as with WM_TXN_SENT).
 const UINT WM_TXN_UNDELIVERED = 0x800A;
 
 struct TransactionResult {
@@ -77,4 +77,4 @@ LONG TransactionsUnderWay();
 inline int UndeliveredError(WPARAM wParam) { return (int)LOWORD(wParam); }
 inline unsigned short UndeliveredTag(WPARAM wParam) { return HIWORD(wParam); }
 // The address that a WM_TXN_SENT or WM_TXN_UNDELIVERED notice was for is
-// Ipv4Address::FromNotice(lParam).
+// Ipv4Value::FromNotice(lParam).

@@ -241,7 +241,7 @@ DWORD RunTransaction(CommandTransaction *txn)
 void CommandTransaction::Connect(HWND hidden)
 {
     char text[IPV4_TEXT_SIZE];
-    Ipv4Address::Of(device_address).Format(text);
+    Ipv4Value::Of(device_address).Format(text);
     unsigned long host = inet_addr(text);
     if (host == INADDR_NONE) {  // refuses 255.255.255.255 too
         failure = WSAEADDRNOTAVAIL;
@@ -285,7 +285,7 @@ void CommandTransaction::SendCommand()
         }
         send_offset += sent;
     }
-    PostMessageA(owner_window, WM_TXN_SENT, 0, (LPARAM)Ipv4Address::Of(device_address).Notice());
+    PostMessageA(owner_window, WM_TXN_SENT, 0, (LPARAM)Ipv4Value::Of(device_address).Notice());
     HandOn(MarkSentInLine(this));  // the next key for this box may connect after the hold-back
     // A box that never answers ends the exchange when this wait runs out.
     DWORD reply_deadline = GetTickCount() + TXN_READ_WAIT_MS;
@@ -322,7 +322,7 @@ void CommandTransaction::Finish()
         // No error seen: the exchange's bound ran out before the box took the connection.
         int error = failure ? failure : WSAETIMEDOUT;
         PostMessageA(owner_window, WM_TXN_UNDELIVERED, MAKEWPARAM(error, tag),
-                     (LPARAM)Ipv4Address::Of(device_address).Notice());
+                     (LPARAM)Ipv4Value::Of(device_address).Notice());
     }
     // Ended, whether or not the owner can still be told: the owner sees the count down at DONE.
     if (counted) CountTransactionEnded();

@@ -39,8 +39,8 @@ const LocalNetwork *NetworkOf(unsigned long address)
 // A canonical dotted address (what the address field accepts) into its number.
 bool ReadAddress(const char *text, unsigned long *address)
 {
-    Ipv4Address read;
-    if (!Ipv4Address::Parse(text, &read)) return false;
+    Ipv4Value read;
+    if (!Ipv4Value::Parse(text, &read)) return false;
     *address = read.Number();
     return true;
 }
@@ -135,7 +135,7 @@ int LocalNetworkRange(unsigned long address, int prefix_length, char *text)
     if (!network || !network->is_private || prefix_length < 0 || prefix_length > 32) return 0;
     if (prefix_length < OFFERED_PREFIX_MIN) prefix_length = OFFERED_PREFIX_MIN;
     char dotted[IPV4_TEXT_SIZE];
-    Ipv4Address::FromNumber(address & MaskOf(prefix_length)).Format(dotted);
+    Ipv4Value::FromNumber(address & MaskOf(prefix_length)).Format(dotted);
     snprintf(text, 20, "%s/%d", dotted, prefix_length);
     return 1;
 }

@@ -7,7 +7,7 @@ const unsigned SEARCH_MAX_ADDRESSES = 1024;
 // Longest range text: "255.255.255.255-255" or "255.255.255.255/32".
 const int SEARCH_RANGE_TEXT_MAX = 19;
 
-// The addresses first .. first + count - 1, each as a 32-bit number (Ipv4Address::Number).
+// The addresses first .. first + count - 1, each as a 32-bit number (Ipv4Value::Number).
 struct SearchRange {
     unsigned long first;
     unsigned count;

@@ -32,8 +32,8 @@ TEST(Ipv4Value, ParsesFormatsCountsAndPacksOneWay)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.text);
-        Ipv4Address address = {{0xA5, 0xA5, 0xA5, 0xA5}};
-        ASSERT_EQ(Ipv4Address::Parse(row.text, &address), row.parsed);
+        Ipv4Value address = {{0xA5, 0xA5, 0xA5, 0xA5}};
+        ASSERT_EQ(Ipv4Value::Parse(row.text, &address), row.parsed);
         if (!row.parsed) {
             EXPECT_EQ(address.Number(), 0xA5A5A5A5UL) << "a refused text leaves the address";
             continue;
@@ -44,9 +44,9 @@ TEST(Ipv4Value, ParsesFormatsCountsAndPacksOneWay)
         EXPECT_STREQ(text, row.text);
         EXPECT_EQ(address.IsUnset(), row.number == 0);
         EXPECT_EQ(address.Number(), row.number);
-        EXPECT_EQ(Ipv4Address::FromNumber(row.number).Number(), row.number);
+        EXPECT_EQ(Ipv4Value::FromNumber(row.number).Number(), row.number);
         EXPECT_EQ(address.Notice(), row.notice);
-        EXPECT_EQ(Ipv4Address::FromNotice(row.notice).Number(), row.number);
+        EXPECT_EQ(Ipv4Value::FromNotice(row.notice).Number(), row.number);
     }
 }
 

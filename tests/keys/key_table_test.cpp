@@ -68,7 +68,9 @@ TEST(KeyTable, FindsRowsByIdLabelAndNameAndKeysByTag)
         SCOPED_TRACE(row.word);
         const KeyCommandRow *labelled = FindKeyCommandRowByLabel(row.word);
         EXPECT_EQ(labelled ? labelled->id : 0u, row.label_id);
-        if (labelled) EXPECT_EQ(FindKeyCommandRow(row.label_id), labelled);
+        if (labelled) {
+            EXPECT_EQ(FindKeyCommandRow(row.label_id), labelled);
+        }
         const KeyCommand *named = FindKeyCommandByName(row.word);
         EXPECT_STREQ(named ? named->name : nullptr, row.name);
     }

@@ -95,7 +95,8 @@ TEST_F(SenderTest, SendsLabelsKeyNamesDigitsAndTextInOrder)
     };
     // Every button by its label, a multi-key button with all its keys.
     Row labels;
-    for (const KeyCommandRow &row : KEY_COMMAND_TABLE) {
+    for (int r = 0; r < KEY_COMMAND_TABLE_SIZE; ++r) {
+        const KeyCommandRow &row = KEY_COMMAND_TABLE[r];
         if (!row.label) continue;
         std::string label = row.label;
         for (char &c : label) c = c == '\n' ? ' ' : c;

@@ -27,7 +27,7 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         }
         if (message == WM_TXN_UNDELIVERED) {
             event.wparam = wParam;
-            Ipv4Address::FromNotice((uintptr_t)lParam).CopyTo(event.address);
+            Ipv4Value::FromNotice((uintptr_t)lParam).CopyTo(event.address);
         }
         owner->events.push_back(event);
         return 0;

@@ -35,7 +35,7 @@ TEST(SearchRange, ReadsTheThreeFormsAndRefusesWhatTheRuleForbids)
         SearchRange range = {12345, 6};
         EXPECT_EQ(ParseSearchRange(row.text, &range), row.status);
         char first[16] = "";
-        if (row.status == RANGE_OK) Ipv4Address::FromNumber(range.first).Format(first);
+        if (row.status == RANGE_OK) Ipv4Value::FromNumber(range.first).Format(first);
         EXPECT_EQ(std::string(first), row.first);
         EXPECT_EQ(range.count, row.status == RANGE_OK ? row.count : 6u);
         EXPECT_EQ(std::string(SearchRangeRule(row.status)).empty(), row.status == RANGE_OK);
