@@ -2,11 +2,11 @@
 
 #include <commctrl.h>
 
-#include "address/address.h"
+#include "address/ipv4_value.h"
 #include "app/command_ids.h"
 #include "app/display_scale.h"
-#include "app/key_commands.h"
 #include "app/keypad.h"
+#include "keys/keys.h"
 #include "transport/command_transaction.h"
 #include "transport/undelivered_reason.h"
 
@@ -20,7 +20,6 @@ const char SIGN_FIND_HINT[] = "\r\nCtrl+F finds the box.";
 const int KEY_NAME_MAX = 32;       // the longest key name has 17 characters
 const int SIGN_TIP_MAX = 256;      // the longest tip has about 130
 const int SIGN_TIP_WIDTH = 240;    // pixels at 96 dpi: the tip about as wide as the window
-const int KEY_NAME_OFFSET = 6;     // after "press "
 
 bool g_Undelivered = false;  // UI thread only
 HWND g_SignTip = NULL;       // the tooltip; DestroyDeliverySignTip destroys it
@@ -46,19 +45,12 @@ void DescribeTool(HWND window, int which, TOOLINFOA *tool)
     }
 }
 
-// "Key NAME" from the command's bytes ("press NAME" CR LF NUL), or the free-text line.
+// "Key NAME" for the key of the tag, or the free-text line.
 void DescribeCommand(unsigned short tag, char *text, int size)
 {
     const KeyCommand *key = KeyCommandOfTag(tag);
-    if (!key) {
-        lstrcpynA(text, "The free-text line", size);
-        return;
-    }
-    char name[KEY_NAME_MAX] = {0};
-    int length = 0;
-    for (int i = KEY_NAME_OFFSET; i < key->length && key->bytes[i] != '\r' && length < KEY_NAME_MAX - 1; ++i)
-        name[length++] = key->bytes[i];
-    wsprintfA(text, "Key %s", name);
+    lstrcpynA(text, key ? "Key " : "The free-text line", size);
+    if (key) lstrcpynA(text + 4, key->name, size - 4);
 }
 
 void SetTipText(HWND window, const char *text)
@@ -128,12 +120,10 @@ void DestroyDeliverySignTip()
 
 LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam)
 {
-    unsigned char address[4];
-    NoticeAddress(lParam, address);
     char command[KEY_NAME_MAX + 24];
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
-    char dotted[16];
-    IPAddrByteToStr(address, dotted);
+    char dotted[IPV4_TEXT_SIZE];
+    Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
     char tip[SIGN_TIP_MAX];
     wsprintfA(tip, "%s was not sent to %s: %s.%s", command, dotted,
               UndeliveredReason(UndeliveredError(wParam)), SIGN_FIND_HINT);

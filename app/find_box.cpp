@@ -3,7 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "address/address.h"
+#include "address/ipv4_value.h"
 #include "app/command_ids.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
@@ -55,16 +55,6 @@ struct FindBox {
 bool g_FindBoxOpen = false;  // one dialog at a time; UI thread only
 
 FindBox *StateOf(HWND dialog) { return (FindBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
-
-void AddressBytes(unsigned long address, unsigned char *bytes)
-{
-    for (int i = 0; i < 4; ++i) bytes[i] = (unsigned char)(address >> (24 - 8 * i));
-}
-
-unsigned long AddressNumber(const unsigned char *bytes)
-{
-    return (unsigned long)bytes[0] << 24 | (unsigned long)bytes[1] << 16 | (unsigned long)bytes[2] << 8 | bytes[3];
-}
 
 HFONT CreateFindBoxFont(UINT dpi)
 {
@@ -135,11 +125,12 @@ void SetSearching(HWND dialog, FindBox *box, bool searching)
     SetDlgItemTextA(dialog, IDCANCEL, searching ? "Cancel" : "Close");
 }
 
-// An entry's address with its note, at its place in address order; returns its index.
+// An entry's address with its note, at its place in address order; returns its index. The
+// list's item data is the address's number, which sorts.
 int InsertEntry(HWND list, unsigned long address, const char *note)
 {
-    char text[16 + BOX_NAME_MAX + 8];
-    FormatSearchAddress(address, text);
+    char text[IPV4_TEXT_SIZE + BOX_NAME_MAX + 8];
+    Ipv4Value::FromNumber(address).Format(text);
     if (note && *note) {
         strcat(text, "   ");
         strncat(text, note, BOX_NAME_MAX - 1);
@@ -194,9 +185,8 @@ void UseSelection(HWND dialog, FindBox *box)
         ShowStatus(dialog, "Choose a box in the list first.");
         return;
     }
-    unsigned char address[4];
-    AddressBytes((unsigned long)SendMessageA(list, LB_GETITEMDATA, selected, 0), address);
-    WriteAddressField(box->main_window, address, IDC_ADDRESS);
+    Ipv4Value address = Ipv4Value::FromNumber((unsigned long)SendMessageA(list, LB_GETITEMDATA, selected, 0));
+    WriteAddressField(box->main_window, address.bytes, IDC_ADDRESS);
     EndDialog(dialog, IDOK);
 }
 
@@ -205,11 +195,12 @@ void ListRecentBoxes(HWND dialog)
     HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
     // Most recent first: each goes below the ones before it, whatever its address.
     for (int i = 0; i < g_RecentBoxes.count; ++i) {
-        char text[16 + sizeof(RECENT_MARK)];
-        IPAddrByteToStr(g_RecentBoxes.addresses[i], text);
+        Ipv4Value address = Ipv4Value::Of(g_RecentBoxes.addresses[i]);
+        char text[IPV4_TEXT_SIZE + sizeof(RECENT_MARK)];
+        address.Format(text);
         strcat(text, RECENT_MARK);
         int at = (int)SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)text);
-        if (at >= 0) SendMessageA(list, LB_SETITEMDATA, at, (LPARAM)AddressNumber(g_RecentBoxes.addresses[i]));
+        if (at >= 0) SendMessageA(list, LB_SETITEMDATA, at, (LPARAM)address.Number());
     }
     if (g_RecentBoxes.count) SendMessageA(list, LB_SETCURSEL, 0, 0);
 }
@@ -324,11 +315,11 @@ INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
         return RouteCommand(dialog, box, wParam);
     case WM_SEARCH_FOUND:
-        if (wParam == box->tag && box->search) OnFound(dialog, box, (unsigned long)lParam);
+        if (wParam == box->tag && box->search) OnFound(dialog, box, Ipv4Value::FromNotice((uintptr_t)lParam).Number());
         return TRUE;
     case WM_SEARCH_TRIED:
     case WM_SEARCH_DONE:
-        if ((unsigned short)lParam == box->tag && box->search) OnTried(dialog, box, (unsigned)wParam, message == WM_SEARCH_DONE);
+        if (wParam == box->tag && box->search) OnTried(dialog, box, (unsigned)lParam, message == WM_SEARCH_DONE);
         return TRUE;
     case WM_SEARCH_NAME:
         if (wParam == box->tag && box->search) OnName(dialog, (BoxName *)lParam);

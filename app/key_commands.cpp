@@ -1,15 +1,20 @@
 #include "app/key_commands.h"
 
+#include "address/ipv4_value.h"
 #include "app/command_ids.h"
-#include "app/device_address.h"
 #include "app/remote_control.h"
+#include "transport/command_protocol.h"
 #include "transport/command_transaction.h"
 
 int ReadAddressField(HWND window, unsigned char *address, int field_id)
 {
-    char text[ADDRESS_TEXT_MAX + 1] = {0};
+    // The field's first characters, as many as the address reader looks at.
+    char text[IPV4_TEXT_MAX + 1] = {0};
     GetDlgItemTextA(window, field_id, text, sizeof(text));
-    return ReadAddressText(text, address);
+    Ipv4Value read;
+    if (!Ipv4Value::Parse(text, &read)) return 0;
+    read.CopyTo(address);
+    return 1;
 }
 
 bool RemoteControl::CheckAddress(HWND window)

@@ -200,7 +200,7 @@ void ShowKeyList(HWND window)
     for (const KeypadControl &control : KEYPAD_CONTROLS) {
         if (control.kind != KEYPAD_BUTTON) continue;
         int line_start = used;
-        for (const char *c = control.label; *c; ++c) {
+        for (const char *c = ControlLabel(control); *c; ++c) {
             char one[2] = {*c == '\n' ? ' ' : *c, '\0'};
             Append(list, &used, one);
         }

@@ -1,7 +1,9 @@
+#include "address/ipv4_value.h"
 #include "app/command_ids.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
 #include "app/remote_control.h"
+#include "keys/keys.h"
 
 namespace {
 
@@ -51,10 +53,17 @@ HWND CreateStatic(HWND parent, HINSTANCE instance, DWORD extra_style, const Cont
     return CreateControl("Static", extra_style | STATIC_BASE_STYLE, parent, instance, rect, id, label);
 }
 
+const char *ControlLabel(const KeypadControl &control)
+{
+    if (control.label) return control.label;
+    const KeyCommandRow *row = FindKeyCommandRow((unsigned)control.id);
+    return row && row->label ? row->label : "";
+}
+
 void WriteAddressField(HWND window, const unsigned char *address, int field_id)
 {
-    char text[20];
-    wsprintfA(text, "%d.%d.%d.%d", address[0], address[1], address[2], address[3]);
+    char text[IPV4_TEXT_SIZE];
+    Ipv4Value::Of(address).Format(text);
     SetDlgItemTextA(window, field_id, text);
 }
 
@@ -80,14 +89,14 @@ int RemoteControl::BuildKeypad(HWND window, const CREATESTRUCTA *creation)
         switch (control.kind) {
         case KEYPAD_STATIC:
             created = CreateStatic(window, creation->hInstance, control.extra_style, rect,
-                                   control.id, control.label);
+                                   control.id, ControlLabel(control));
             break;
         case KEYPAD_EDIT:
             created = CreateEdit(window, creation->hInstance, control.extra_style, rect, control.id);
             break;
         case KEYPAD_BUTTON:
             created = CreateButton(window, creation->hInstance, control.extra_style, rect,
-                                   control.id, control.label);
+                                   control.id, ControlLabel(control));
             break;
         }
         keypad_controls[row] = created;

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "address/ipv4_value.h"
 #include "app/always_on_top.h"
 #include "app/command_ids.h"
 #include "app/delivery_sign.h"
@@ -166,8 +167,7 @@ void FocusWhereKeysWork(HWND window)
 {
     // Started minimised, the window takes the dialog's usual focus once it is restored.
     if (!g_RemoteControl || IsIconic(window)) return;
-    const unsigned char *address = g_RemoteControl->device_address;
-    if ((address[0] | address[1] | address[2] | address[3]) == 0) return;
+    if (Ipv4Value::Of(g_RemoteControl->device_address).IsUnset()) return;
     HWND ok = GetDlgItem(window, IDC_OK);
     if (ok) SetFocus(ok);
 }

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "address/address.h"
+#include "address/ipv4_value.h"
 #include "transport/command_transaction.h"
 
 RecentBoxes g_RecentBoxes = {};
@@ -26,17 +26,17 @@ bool ReadRecentBoxes(const char *text, RecentBoxes *list)
     for (const char *at = text; *at && sound;) {
         const char *end = strchr(at, ' ');
         size_t length = end ? (size_t)(end - at) : strlen(at);
-        char token[16];
-        unsigned char address[4];
+        char token[IPV4_TEXT_SIZE];
+        Ipv4Value address = {};
         // A token of 1 to 15 characters, a ninth token, a space at the end: not this program's.
         sound = length > 0 && length <= 15 && read.count < RECENT_BOXES_MAX && (!end || end[1] != '\0');
         if (sound) {
             memcpy(token, at, length);
             token[length] = '\0';
-            sound = ValidIPAddress(token, 1) == 0 && IPAddrStrToByte(token, address) == 0;
+            sound = Ipv4Value::Parse(token, &address);
         }
-        for (int i = 0; sound && i < read.count; ++i) sound = memcmp(read.addresses[i], address, 4) != 0;
-        if (sound) memcpy(read.addresses[read.count++], address, 4);
+        for (int i = 0; sound && i < read.count; ++i) sound = memcmp(read.addresses[i], address.bytes, 4) != 0;
+        if (sound) address.CopyTo(read.addresses[read.count++]);
         at = end ? end + 1 : at + length;
     }
     *list = sound ? read : RecentBoxes{};
@@ -49,17 +49,15 @@ void WriteRecentBoxes(const RecentBoxes &list, char *text)
     text[0] = '\0';
     for (int i = 0; i < list.count; ++i) {
         if (i) text[used++] = ' ';
-        IPAddrByteToStr(const_cast<unsigned char *>(list.addresses[i]), text + used);
+        Ipv4Value::Of(list.addresses[i]).Format(text + used);
         used += (int)strlen(text + used);
     }
 }
 
 void NoteSentAddress(LPARAM lParam)
 {
-    unsigned char address[4];
-    NoticeAddress(lParam, address);
+    Ipv4Value address = Ipv4Value::FromNotice((uintptr_t)lParam);
     // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
-    static const unsigned char unspecified[4] = {0, 0, 0, 0};
-    if (memcmp(address, unspecified, 4) == 0) return;
-    if (AddRecentBox(&g_RecentBoxes, address)) SaveRecentBoxes(g_RecentBoxes);
+    if (address.IsUnset()) return;
+    if (AddRecentBox(&g_RecentBoxes, address.bytes)) SaveRecentBoxes(g_RecentBoxes);
 }

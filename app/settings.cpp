@@ -1,8 +1,8 @@
 #include "app/remote_control.h"
-#include "address/address.h"
-#include "app/device_address.h"
+#include "address/ipv4_value.h"
 #include "app/display_scale.h"
 #include "app/recent_boxes.h"
+#include "settings/registry.h"
 
 #include <limits.h>
 #include <string.h>
@@ -102,8 +102,8 @@ void RemoteControl::SaveWindowRect(HWND window)
 
 void RemoteControl::SaveDeviceAddress()
 {
-    char text[20] = {0};
-    IPAddrByteToStr(device_address, text);
+    char text[IPV4_TEXT_SIZE] = {0};
+    Ipv4Value::Of(device_address).Format(text);
     HKEY key = OpenForWriting();
     if (!key) return;
     DWORD length = 0;

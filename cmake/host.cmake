@@ -14,6 +14,11 @@ target_include_directories(protocol PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(protocol PUBLIC address)
 target_compile_options(protocol PRIVATE ${SANITIZE})
 
+add_library(keys STATIC ${KEYS_SOURCES})
+target_include_directories(keys PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(keys PUBLIC protocol)
+target_compile_options(keys PRIVATE ${SANITIZE})
+
 function(halcyra_host_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})

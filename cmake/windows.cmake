@@ -40,6 +40,14 @@ add_library(transport STATIC ${PROTOCOL_SOURCES} transport/command_transaction.c
 target_include_directories(transport PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(transport PUBLIC address ws2_32 gdi32)
 
+# The key vocabulary and the settings' place in the registry: what both programs read.
+add_library(keys STATIC ${KEYS_SOURCES})
+target_include_directories(keys PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(keys PUBLIC transport)
+add_library(settings STATIC settings/registry.cpp)
+target_include_directories(settings PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(settings PUBLIC address advapi32)
+
 add_subdirectory(app)
 add_subdirectory(sender)
 

@@ -2,9 +2,6 @@
 
 #include <string.h>
 
-#include "app/device_address.h"
-#include "app/key_commands.h"
-#include "app/keypad.h"
 
 const char SEND_SYNOPSIS[] =
     "Usage: HalcyraSend [ADDRESS] KEY... [/text \"LINE\"] [/wait MS] [/v]\n"
@@ -23,91 +20,9 @@ const char SEND_DETAILS[] =
 
 namespace {
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c; }
-
-// Case-insensitive; a line break in the label reads as a space.
-bool LabelMatches(const char *label, const char *text)
-{
-    for (; *label && *text; ++label, ++text) {
-        char l = *label == '\n' ? ' ' : *label;
-        if (Upper(l) != Upper(*text)) return false;
-    }
-    return *label == '\0' && *text == '\0';
-}
-
-bool IsDigitRun(const char *text)
-{
-    if (!*text) return false;
-    for (; *text; ++text)
-        if (*text < '0' || *text > '9') return false;
-    return true;
-}
-
-void AddKey(const KeyCommand *key, std::vector<SendStep> *steps)
-{
-    SendStep step = {STEP_KEY, key, std::string(), 0};
-    steps->push_back(step);
-}
-
-// A button's label (every key of the button, in order), else a wire name, else a run of
-// digits read as the digit buttons. False when the text is none of these.
-bool AddKeysNamed(const char *text, std::vector<SendStep> *steps)
-{
-    for (const KeypadControl &control : KEYPAD_CONTROLS) {
-        if (control.kind != KEYPAD_BUTTON || !control.label || !LabelMatches(control.label, text)) continue;
-        const KeyCommandRow *row = FindKeyCommandRow((unsigned)control.id);
-        if (!row) continue;
-        for (int i = 0; i < row->count; ++i) AddKey(row->keys[i], steps);
-        return true;
-    }
-    for (int i = 0; i < KEY_COMMAND_COUNT; ++i) {
-        if (!LabelMatches(KeyName(ALL_KEY_COMMANDS[i]).c_str(), text)) continue;
-        AddKey(ALL_KEY_COMMANDS[i], steps);
-        return true;
-    }
-    if (!IsDigitRun(text) || text[1] == '\0') return false;
-    for (; *text; ++text) {
-        char digit[2] = {*text, '\0'};
-        if (!AddKeysNamed(digit, steps)) return false;
-    }
-    return true;
-}
-
-// 0 to WAIT_MAX_MS in decimal digits only.
-bool ReadWait(const char *text, unsigned *ms)
-{
-    if (!IsDigitRun(text)) return false;
-    unsigned value = 0;
-    for (; *text; ++text) {
-        value = value * 10 + (unsigned)(*text - '0');
-        if (value > WAIT_MAX_MS) return false;
-    }
-    *ms = value;
-    return true;
-}
-
-bool SameOption(const char *argument, const char *option) { return LabelMatches(option, argument); }
-
-// An argument in quotes for a message; a long one is cut.
-std::string Quoted(const char *text)
-{
-    const size_t shown = 40;
-    size_t length = strnlen(text, shown + 1);
-    return "\"" + std::string(text, length > shown ? shown : length) + (length > shown ? "...\"" : "\"");
-}
+bool SameOption(const char *argument, const char *option) { return SameWord(option, argument); }
 
 }  // namespace
-
-bool IsUnsetAddress(const unsigned char *address)
-{
-    return (address[0] | address[1] | address[2] | address[3]) == 0;
-}
-
-std::string KeyName(const KeyCommand *key)
-{
-    const char *name = strchr(key->bytes, ' ') + 1;  // after "press "
-    return std::string(name, strcspn(name, "\r"));
-}
 
 bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *error)
 {
@@ -123,51 +38,28 @@ bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *er
         }
         if (SameOption(argument, "/v")) {
             plan->verbose = true;
-        } else if (SameOption(argument, "/text")) {
-            if (i + 1 == count) {
-                *error = "/text needs a line of 1 to 251 characters after it";
-                return false;
-            }
-            const char *typed = arguments[++i];
-            char frame[FREE_TEXT_FRAME_MAX];
-            int length = FrameFreeText(typed, (int)strnlen(typed, FREE_TEXT_MAX + 1), frame, sizeof(frame));
-            if (length == 0) {
-                *error = "/text " + Quoted(typed) + ": a line has 1 to 251 characters";
-                return false;
-            }
-            SendStep step = {STEP_TEXT, NULL, std::string(frame, length), 0};
-            plan->steps.push_back(step);
-        } else if (SameOption(argument, "/wait")) {
-            if (i + 1 == count) {
-                *error = "/wait needs a pause of 0 to 60000 ms after it";
-                return false;
-            }
-            SendStep step = {STEP_WAIT, NULL, std::string(), 0};
-            if (!ReadWait(arguments[++i], &step.wait_ms)) {
-                *error = "/wait " + Quoted(arguments[i]) + ": a pause is 0 to 60000 ms";
-                return false;
-            }
-            plan->steps.push_back(step);
+        } else if (IsKeyStepOption(argument)) {
+            if (ReadKeyWord(count, arguments, &i, &plan->steps, error) != KEY_WORD_READ) return false;
         } else if (argument[0] == '/') {
-            *error = "unknown option " + Quoted(argument);
+            *error = "unknown option " + QuotedWord(argument);
             return false;
         } else if (strchr(argument, '.')) {
             // No key has a dot: this is meant as the address, which comes before any key.
             if (plan->address_given || !plan->steps.empty()) {
-                *error = Quoted(argument) + ": the address goes before the keys";
+                *error = QuotedWord(argument) + ": the address goes before the keys";
                 return false;
             }
-            if (!ReadAddressText(argument, plan->address)) {
-                *error = "bad address " + Quoted(argument) + " (four numbers 0 to 255, as 192.168.1.20)";
+            if (!Ipv4Value::Parse(argument, &plan->address)) {
+                *error = "bad address " + QuotedWord(argument) + " (four numbers 0 to 255, as 192.168.1.20)";
                 return false;
             }
-            if (IsUnsetAddress(plan->address)) {
-                *error = "bad address " + Quoted(argument) + ": no box has it";
+            if (plan->address.IsUnset()) {
+                *error = "bad address " + QuotedWord(argument) + ": no box has it";
                 return false;
             }
             plan->address_given = true;
-        } else if (!AddKeysNamed(argument, &plan->steps)) {
-            *error = "unknown key " + Quoted(argument) + " (HalcyraSend /keys lists them)";
+        } else if (ReadKeyWord(count, arguments, &i, &plan->steps, error) != KEY_WORD_READ) {
+            *error = "unknown key " + QuotedWord(argument) + " (HalcyraSend /keys lists them)";
             return false;
         }
         if (plan->steps.size() > SEND_STEPS_MAX) {
@@ -175,7 +67,7 @@ bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *er
             return false;
         }
     }
-    for (const SendStep &step : plan->steps)
+    for (const KeyStep &step : plan->steps)
         if (step.kind != STEP_WAIT) return true;
     *error = "nothing to send: give at least one KEY or /text";
     return false;
@@ -184,19 +76,19 @@ bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *er
 std::string KeyList()
 {
     std::string list = "Buttons, by label, and the keys they send:\n";
-    for (const KeypadControl &control : KEYPAD_CONTROLS) {
-        const KeyCommandRow *row = control.kind == KEYPAD_BUTTON ? FindKeyCommandRow((unsigned)control.id) : NULL;
-        if (!row || !control.label) continue;
-        std::string label = control.label;
+    for (int r = 0; r < KEY_COMMAND_TABLE_SIZE; ++r) {
+        const KeyCommandRow &row = KEY_COMMAND_TABLE[r];
+        if (!row.label) continue;
+        std::string label = row.label;
         for (char &c : label)
             if (c == '\n') c = ' ';
         list += "  " + label + std::string(label.size() < 14 ? 14 - label.size() : 1, ' ');
-        for (int i = 0; i < row->count; ++i) list += (i ? " " : "") + KeyName(row->keys[i]);
+        for (int i = 0; i < row.count; ++i) list += (i ? " " : "") + std::string(row.keys[i]->name);
         list += "\n";
     }
     list += "Key names, each sent as \"press NAME\" with CR, LF and NUL:\n";
     for (int i = 0; i < KEY_COMMAND_COUNT; ++i)
-        list += (i % 6 ? " " : (i ? "\n  " : "  ")) + KeyName(ALL_KEY_COMMANDS[i]);
+        list += (i % 6 ? " " : (i ? "\n  " : "  ")) + std::string(KEY_COMMANDS[i].name);
     list += "\nDigits such as 705 send one NUMBER key per digit.\n";
     return list;
 }

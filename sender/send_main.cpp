@@ -6,9 +6,10 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "address/address.h"
-#include "app/device_address.h"
+#include "address/ipv4_value.h"
 #include "sender/arguments.h"
+#include "settings/registry.h"
+#include "transport/command_protocol.h"
 #include "transport/command_transaction.h"
 #include "transport/undelivered_reason.h"
 
@@ -28,7 +29,7 @@ enum CommandState { COMMAND_PENDING, COMMAND_UNDER_WAY, COMMAND_NOT_SENT };
 // The one run of the program; only the main thread touches it.
 struct SendRun {
     SendPlan plan;
-    unsigned char address[4] = {0, 0, 0, 0};
+    Ipv4Value address = {{0, 0, 0, 0}};
     std::vector<CommandState> states;  // by step
     size_t next_step = 0;
     size_t started = 0;   // transactions started
@@ -39,17 +40,16 @@ struct SendRun {
 };
 SendRun g_Run;
 
-std::string Dotted(const unsigned char *a)
+std::string Dotted(const Ipv4Value &address)
 {
-    unsigned char address[4] = {a[0], a[1], a[2], a[3]};
-    char text[16];
-    IPAddrByteToStr(address, text);
+    char text[IPV4_TEXT_SIZE];
+    address.Format(text);
     return text;
 }
 
-std::string CommandName(const SendStep &step)
+std::string CommandName(const KeyStep &step)
 {
-    if (step.kind == STEP_KEY) return KeyName(step.key);
+    if (step.kind == STEP_KEY) return step.key->name;
     return "text \"" + step.line.substr(0, step.line.size() - 3) + "\"";  // without CR, LF, NUL
 }
 
@@ -63,10 +63,10 @@ void ReportNotSent(size_t step, const char *why)
 
 void StartCommand(HWND window, size_t index)
 {
-    const SendStep &step = g_Run.plan.steps[index];
+    const KeyStep &step = g_Run.plan.steps[index];
     const char *bytes = step.kind == STEP_KEY ? step.key->bytes : step.line.data();
     int length = step.kind == STEP_KEY ? step.key->length : (int)step.line.size();
-    if (!CommandTransaction::Start(window, g_Run.address, DEVICE_COMMAND_PORT, bytes, length,
+    if (!CommandTransaction::Start(window, g_Run.address.bytes, DEVICE_COMMAND_PORT, bytes, length,
                                    (unsigned short)(index + 1))) {
         ReportNotSent(index, "it could not be started");
         return;
@@ -80,7 +80,7 @@ void StartCommand(HWND window, size_t index)
 void Advance(HWND window)
 {
     while (!g_Run.pausing && g_Run.next_step < g_Run.plan.steps.size()) {
-        const SendStep &step = g_Run.plan.steps[g_Run.next_step];
+        const KeyStep &step = g_Run.plan.steps[g_Run.next_step];
         if (step.kind == STEP_WAIT) {
             if (g_Run.settled < g_Run.started) return;
             if (SetTimer(window, IDT_SEND_WAIT, step.wait_ms, NULL)) {
@@ -195,10 +195,10 @@ int main(int argc, char **argv)
         return EXIT_SENT;
     }
     if (g_Run.plan.address_given) {
-        memcpy(g_Run.address, g_Run.plan.address, 4);
+        g_Run.address = g_Run.plan.address;
     } else {
-        LoadSavedAddress(g_Run.address);
-        if (IsUnsetAddress(g_Run.address)) {
+        LoadSavedAddress(g_Run.address.bytes);
+        if (g_Run.address.IsUnset()) {
             fprintf(stderr, "HalcyraSend: no ADDRESS given, and the remote has saved none for this user\n%s",
                     SEND_SYNOPSIS);
             return EXIT_BAD_ARGUMENT;

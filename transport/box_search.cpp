@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "address/ipv4_value.h"
 #include "transport/command_protocol.h"
 #include "transport/winsock_session.h"
 
@@ -105,7 +106,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
             }
             if (begun == 2) {
                 found[(*found_count)++] = address;
-                Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)address);
+                Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)Ipv4Value::FromNumber(address).Notice());
                 EndAttempt(&attempts[active]);
             }
             ++tried;
@@ -132,7 +133,8 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
                     continue;
                 if (took) {
                     found[(*found_count)++] = attempt.address;
-                    Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)attempt.address);
+                    Post(search, WM_SEARCH_FOUND, search->tag,
+                         (LPARAM)Ipv4Value::FromNumber(attempt.address).Notice());
                 }
                 EndAttempt(&attempt);
                 attempts[i] = attempts[--active];
@@ -140,7 +142,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
             }
         }
         if (tried != reported) {
-            Post(search, WM_SEARCH_TRIED, tried, search->tag);
+            Post(search, WM_SEARCH_TRIED, search->tag, tried);
             reported = tried;
         }
     }
@@ -174,7 +176,7 @@ DWORD WINAPI SearchThread(LPVOID param)
     bool started = found && StartWinsock();
     if (started) tried = Scan(search, found, &found_count);
     // Without Winsock or memory no address was asked; the search still ends.
-    Post(search, WM_SEARCH_DONE, tried, search->tag);
+    Post(search, WM_SEARCH_DONE, search->tag, tried);
     if (started) {
         LookUpNames(search, found, found_count);
         CleanUpWinsock();

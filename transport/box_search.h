@@ -7,12 +7,12 @@
 
 #include "transport/search_range.h"
 
-// To the owner, each with the starter's tag. Addresses travel as 32-bit numbers (a.b.c.d is
-// a << 24 | b << 16 | c << 8 | d).
-const UINT WM_SEARCH_FOUND = 0x8010;  // wParam: the tag; lParam: an address that took the connection
-const UINT WM_SEARCH_TRIED = 0x8011;  // wParam: how many addresses have answered so far; lParam: the tag
-const UINT WM_SEARCH_DONE = 0x8012;   // wParam: how many were tried, all of them; lParam: the tag
-const UINT WM_SEARCH_NAME = 0x8013;   // wParam: the tag; lParam: a BoxName, freed with ReleaseBoxName
+// To the owner, each with the starter's tag in wParam. An address in lParam is packed as every
+// notice packs one (Ipv4Value::Notice).
+const UINT WM_SEARCH_FOUND = 0x8010;  // lParam: an address that took the connection
+const UINT WM_SEARCH_TRIED = 0x8011;  // lParam: how many addresses have answered so far
+const UINT WM_SEARCH_DONE = 0x8012;   // lParam: how many were tried, all of them
+const UINT WM_SEARCH_NAME = 0x8013;   // lParam: a BoxName, freed with ReleaseBoxName
 
 const int SEARCH_MAX_ATTEMPTS = 64;     // connection attempts under way at once (one select set)
 const DWORD SEARCH_ATTEMPT_MS = 1000;   // an address that has not answered by then is given up

@@ -10,12 +10,12 @@ extern HINSTANCE g_Instance;
 
 // Notices to the owner window, posted.
 const UINT WM_TXN_DONE = 0x8003;      // lParam is the TransactionResult (the owner owns it)
-const UINT WM_TXN_SENT = 0x8006;      // the whole command was sent; lParam the address
+const UINT WM_TXN_SENT = 0x8006;      // the whole command was sent; lParam the address (Notice)
 const UINT WM_TXN_RECEIVED = 0x8007;  // the first read of the reply was made
 // Just before WM_TXN_DONE: the transaction ended without having sent its whole command
 // (refused, unreachable, not accepted in time, send failed). Nothing to free.
 // wParam: the Winsock error seen (low word) and the starter's tag (high word);
-// lParam: the four address bytes, first byte lowest (as with WM_TXN_SENT). Decoded below.
+// lParam: the address, packed as Ipv4Value::Notice (as with WM_TXN_SENT).
 const UINT WM_TXN_UNDELIVERED = 0x800A;
 
 struct TransactionResult {
@@ -76,8 +76,5 @@ LONG TransactionsUnderWay();
 // The parts of a WM_TXN_UNDELIVERED notice.
 inline int UndeliveredError(WPARAM wParam) { return (int)LOWORD(wParam); }
 inline unsigned short UndeliveredTag(WPARAM wParam) { return HIWORD(wParam); }
-// The address that a WM_TXN_SENT or WM_TXN_UNDELIVERED notice was for.
-inline void NoticeAddress(LPARAM lParam, unsigned char *address)
-{
-    for (int i = 0; i < 4; ++i) address[i] = (unsigned char)((DWORD)lParam >> (8 * i));
-}
+// The address that a WM_TXN_SENT or WM_TXN_UNDELIVERED notice was for is
+// Ipv4Value::FromNotice(lParam).

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "address/address.h"
+#include "address/ipv4_value.h"
 #include "transport/command_protocol.h"
 
 namespace {
@@ -61,13 +61,6 @@ void PostResult(CommandTransaction *txn)
 void HandOn(CommandTransaction *next)
 {
     if (next) HandToWorker(next);
-}
-
-// Four address bytes in one message parameter, first byte lowest.
-LPARAM PackAddress(const unsigned char *address)
-{
-    return (LPARAM)((DWORD)address[0] | (DWORD)address[1] << 8 | (DWORD)address[2] << 16 |
-                    (DWORD)address[3] << 24);
 }
 
 void RegisterSocketWindowClass()
@@ -247,8 +240,8 @@ DWORD RunTransaction(CommandTransaction *txn)
 
 void CommandTransaction::Connect(HWND hidden)
 {
-    char text[16];
-    IPAddrByteToStr(device_address, text);
+    char text[IPV4_TEXT_SIZE];
+    Ipv4Value::Of(device_address).Format(text);
     unsigned long host = inet_addr(text);
     if (host == INADDR_NONE) {  // refuses 255.255.255.255 too
         failure = WSAEADDRNOTAVAIL;
@@ -292,7 +285,7 @@ void CommandTransaction::SendCommand()
         }
         send_offset += sent;
     }
-    PostMessageA(owner_window, WM_TXN_SENT, 0, PackAddress(device_address));
+    PostMessageA(owner_window, WM_TXN_SENT, 0, (LPARAM)Ipv4Value::Of(device_address).Notice());
     HandOn(MarkSentInLine(this));  // the next key for this box may connect after the hold-back
     // A box that never answers ends the exchange when this wait runs out.
     DWORD reply_deadline = GetTickCount() + TXN_READ_WAIT_MS;
@@ -329,7 +322,7 @@ void CommandTransaction::Finish()
         // No error seen: the exchange's bound ran out before the box took the connection.
         int error = failure ? failure : WSAETIMEDOUT;
         PostMessageA(owner_window, WM_TXN_UNDELIVERED, MAKEWPARAM(error, tag),
-                     PackAddress(device_address));
+                     (LPARAM)Ipv4Value::Of(device_address).Notice());
     }
     // Ended, whether or not the owner can still be told: the owner sees the count down at DONE.
     if (counted) CountTransactionEnded();

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "address/address.h"
+#include "address/ipv4_value.h"
 
 namespace {
 
@@ -35,21 +36,12 @@ const LocalNetwork *NetworkOf(unsigned long address)
     return NULL;
 }
 
-unsigned long ToNumber(const unsigned char *bytes)
-{
-    return (unsigned long)bytes[0] << 24 | (unsigned long)bytes[1] << 16 | (unsigned long)bytes[2] << 8 | bytes[3];
-}
-
 // A canonical dotted address (what the address field accepts) into its number.
 bool ReadAddress(const char *text, unsigned long *address)
 {
-    char copy[SEARCH_RANGE_TEXT_MAX + 1];
-    size_t length = strlen(text);
-    if (length > (size_t)SEARCH_RANGE_TEXT_MAX) return false;
-    memcpy(copy, text, length + 1);
-    unsigned char bytes[4];
-    if (ValidIPAddress(copy, 1) != 0 || IPAddrStrToByte(copy, bytes) != 0) return false;
-    *address = ToNumber(bytes);
+    Ipv4Value read;
+    if (!Ipv4Value::Parse(text, &read)) return false;
+    *address = read.Number();
     return true;
 }
 
@@ -142,14 +134,8 @@ int LocalNetworkRange(unsigned long address, int prefix_length, char *text)
     const LocalNetwork *network = NetworkOf(address & 0xFFFFFFFFUL);
     if (!network || !network->is_private || prefix_length < 0 || prefix_length > 32) return 0;
     if (prefix_length < OFFERED_PREFIX_MIN) prefix_length = OFFERED_PREFIX_MIN;
-    char dotted[16];
-    FormatSearchAddress(address & MaskOf(prefix_length), dotted);
+    char dotted[IPV4_TEXT_SIZE];
+    Ipv4Value::FromNumber(address & MaskOf(prefix_length)).Format(dotted);
     snprintf(text, 20, "%s/%d", dotted, prefix_length);
     return 1;
-}
-
-void FormatSearchAddress(unsigned long address, char *text)
-{
-    snprintf(text, 16, "%lu.%lu.%lu.%lu", address >> 24 & 0xFF, address >> 16 & 0xFF, address >> 8 & 0xFF,
-             address & 0xFF);
 }

@@ -7,7 +7,7 @@ const unsigned SEARCH_MAX_ADDRESSES = 1024;
 // Longest range text: "255.255.255.255-255" or "255.255.255.255/32".
 const int SEARCH_RANGE_TEXT_MAX = 19;
 
-// The addresses first .. first + count - 1, each as a 32-bit number (a.b.c.d is a << 24 | ...).
+// The addresses first .. first + count - 1, each as a 32-bit number (Ipv4Value::Number).
 struct SearchRange {
     unsigned long first;
     unsigned count;
@@ -32,5 +32,3 @@ int IsLocalSearchAddress(unsigned long address);
 // is a /24 or smaller, otherwise the /24 around the address, as "a.b.c.d/nn" in text (at least
 // 20 bytes). Returns 1, or 0 (and writes nothing) when the address is not in a private network.
 int LocalNetworkRange(unsigned long address, int prefix_length, char *text);
-// "a.b.c.d" of a 32-bit address into text (at least 16 bytes).
-void FormatSearchAddress(unsigned long address, char *text);

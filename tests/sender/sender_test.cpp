@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/device_address.h"
-#include "app/key_commands.h"
-#include "app/keypad.h"
+#include "keys/keys.h"
+#include "settings/registry.h"
 #include "tests/support/loopback_box.h"
 #include "tests/support/program_test_main.h"
 
@@ -96,13 +95,13 @@ TEST_F(SenderTest, SendsLabelsKeyNamesDigitsAndTextInOrder)
     };
     // Every button by its label, a multi-key button with all its keys.
     Row labels;
-    for (const KeypadControl &control : KEYPAD_CONTROLS) {
-        const KeyCommandRow *row = FindKeyCommandRow((unsigned)control.id);
-        if (control.kind != KEYPAD_BUTTON || !row) continue;
-        std::string label = control.label;
+    for (int r = 0; r < KEY_COMMAND_TABLE_SIZE; ++r) {
+        const KeyCommandRow &row = KEY_COMMAND_TABLE[r];
+        if (!row.label) continue;
+        std::string label = row.label;
         for (char &c : label) c = c == '\n' ? ' ' : c;
         labels.arguments += " \"" + label + "\"";
-        for (int i = 0; i < row->count; ++i) labels.commands.push_back(row->keys[i]->bytes + std::string(1, '\0'));
+        for (int i = 0; i < row.count; ++i) labels.commands.push_back(row.keys[i]->bytes + std::string(1, '\0'));
     }
     rows.push_back(labels);
     for (const Row &row : rows) {

@@ -1,4 +1,5 @@
 #include "tests/support/owner_window.h"
+#include "address/ipv4_value.h"
 
 #include "tests/support/thread_count.h"
 
@@ -26,7 +27,7 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         }
         if (message == WM_TXN_UNDELIVERED) {
             event.wparam = wParam;
-            NoticeAddress(lParam, event.address);
+            Ipv4Value::FromNotice((uintptr_t)lParam).CopyTo(event.address);
         }
         owner->events.push_back(event);
         return 0;

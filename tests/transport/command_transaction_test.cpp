@@ -3,6 +3,7 @@
 #include "transport/transport_internal.h"
 #include "transport/undelivered_reason.h"
 #include "transport/command_protocol.h"
+#include "keys/keys.h"
 
 #include <gtest/gtest.h>
 
@@ -276,13 +277,13 @@ TEST_F(Transaction, ABurstOfAThousandArrivesCompleteAndInOrder)
 {
     OpenBox(BOX_12, BOX_ANSWER);
     const int n = 1000;
-    for (int i = 0; i < n; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_12, *ALL_KEY_COMMANDS[(i * 7) % 34]));
+    for (int i = 0; i < n; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_12, KEY_COMMANDS[(i * 7) % 34]));
     ASSERT_TRUE(owner.PumpUntilDone(n, 180000));
     ASSERT_TRUE(box.WaitForCommands(n, 10000));
     std::vector<BoxConnection> seen = box.Connections();
     ASSERT_EQ(seen.size(), (size_t)n);
     int out_of_place = 0;
-    for (int i = 0; i < n; ++i) out_of_place += seen[i].bytes != Wire(*ALL_KEY_COMMANDS[(i * 7) % 34]);
+    for (int i = 0; i < n; ++i) out_of_place += seen[i].bytes != Wire(KEY_COMMANDS[(i * 7) % 34]);
     EXPECT_EQ(out_of_place, 0);
     EXPECT_EQ(owner.Count(WM_TXN_DONE), (size_t)n);
 }
@@ -550,7 +551,7 @@ TEST_F(Transaction, TwoHundredInARowLeaveNoThreadsOrHandlesBehind)
 {
     OpenBox(BOX_2, BOX_ANSWER);
     // A first round, so that objects the system creates lazily exist before counting.
-    for (int i = 0; i < 34; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_2, *ALL_KEY_COMMANDS[i]));
+    for (int i = 0; i < 34; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_2, KEY_COMMANDS[i]));
     ASSERT_TRUE(owner.PumpUntilDone(34, 60000));
     ASSERT_TRUE(box.WaitForCommands(34, 5000));
     owner.PumpFor(500);
@@ -559,12 +560,12 @@ TEST_F(Transaction, TwoHundredInARowLeaveNoThreadsOrHandlesBehind)
     int base_handles = HandleCount();
 
     DWORD start = GetTickCount();
-    for (int i = 0; i < 200; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_2, *ALL_KEY_COMMANDS[i % 34]));
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(StartKey(owner.window, BOX_2, KEY_COMMANDS[i % 34]));
     ASSERT_TRUE(owner.PumpUntilDone(234, 120000));
     DWORD elapsed = GetTickCount() - start;
     ASSERT_TRUE(box.WaitForCommands(234, 10000));
     std::vector<BoxConnection> seen = box.Connections();
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(seen[i + 34].bytes, Wire(*ALL_KEY_COMMANDS[i % 34])) << i;
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(seen[i + 34].bytes, Wire(KEY_COMMANDS[i % 34])) << i;
 
     // Wine's own pool threads come and go on their own; a leak per transaction would show
     // as hundreds of threads or handles, far beyond this slack.

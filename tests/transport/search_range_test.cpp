@@ -1,4 +1,5 @@
 #include "transport/search_range.h"
+#include "address/ipv4_value.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ TEST(SearchRange, ReadsTheThreeFormsAndRefusesWhatTheRuleForbids)
         SearchRange range = {12345, 6};
         EXPECT_EQ(ParseSearchRange(row.text, &range), row.status);
         char first[16] = "";
-        if (row.status == RANGE_OK) FormatSearchAddress(range.first, first);
+        if (row.status == RANGE_OK) Ipv4Value::FromNumber(range.first).Format(first);
         EXPECT_EQ(std::string(first), row.first);
         EXPECT_EQ(range.count, row.status == RANGE_OK ? row.count : 6u);
         EXPECT_EQ(std::string(SearchRangeRule(row.status)).empty(), row.status == RANGE_OK);

@@ -38,7 +38,7 @@ double SearchOnce(HWND window, const SearchRange &range, unsigned short tag, uns
             continue;
         }
         if (msg.wParam == tag && msg.message == WM_SEARCH_FOUND) ++*found;
-        if (msg.message == WM_SEARCH_DONE && (unsigned short)msg.lParam == tag) {
+        if (msg.message == WM_SEARCH_DONE && msg.wParam == tag) {
             QueryPerformanceCounter(&end);
             ms = (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
         }

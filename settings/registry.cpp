@@ -1,0 +1,39 @@
+#include "settings/registry.h"
+
+#include "address/address.h"
+#include "address/ipv4_value.h"
+
+namespace {
+
+const DWORD ADDRESS_BUFFER = 260;
+
+// The stored text is the data up to its first NUL. Data without a NUL is no text, and text
+// longer than the 19 characters the address parser takes was not written by this program:
+// both are treated as absent.
+bool UsableAddressText(const char *data, DWORD size)
+{
+    for (DWORD i = 0; i < size && i < ADDRESS_BUFFER; ++i)
+        if (data[i] == '\0') return i <= (DWORD)IPV4_TEXT_MAX;
+    return false;
+}
+
+}  // namespace
+
+bool ReadSetting(const char *name, void *data, DWORD *size, DWORD *type)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    bool read = RegQueryValueExA(key, name, NULL, type, (BYTE *)data, size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return read;
+}
+
+void LoadSavedAddress(unsigned char *address)
+{
+    char data[ADDRESS_BUFFER] = {0};
+    DWORD size = ADDRESS_BUFFER;
+    DWORD type;
+    // Not the address field's check: a saved text is taken as IPAddrStrToByte reads it.
+    if (ReadSetting(VALUE_ADDRESS, data, &size, &type) && UsableAddressText(data, size))
+        IPAddrStrToByte(data, address);
+}

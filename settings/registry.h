@@ -1,0 +1,19 @@
+// Where both programs find the per-user settings, and the reads that both need: the remote's
+// window keeps its settings here (app/), the command-line sender reads the address it saved.
+// A layer of its own below app/, so that the sender reads the saved address without the window.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+const char SETTINGS_KEY[] = "SOFTWARE\\Quillon\\Halcyra Remote";  // under HKEY_CURRENT_USER
+const char VALUE_ADDRESS[] = "IP Address";
+
+// Reads one value of the settings key into data (at most *size bytes), opening and closing the
+// key around it. True with the value's type and its size in *size; false when the key or the
+// value is missing or does not fit.
+bool ReadSetting(const char *name, void *data, DWORD *size, DWORD *type);
+
+// Reads the saved "IP Address" into the address, as the remote does at start: the value's text
+// up to its first NUL, converted whatever it holds; an absent or unusable value leaves the
+// address as it was.
+void LoadSavedAddress(unsigned char *address);
