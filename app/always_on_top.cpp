@@ -1,6 +1,6 @@
 #include "app/always_on_top.h"
 
-#include "app/remote_control.h"
+#include "app/settings.h"
 
 namespace {
 

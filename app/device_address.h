@@ -2,8 +2,7 @@
 // the saved setting. The remote's window and the command-line sender share both.
 #pragma once
 
-const char SETTINGS_KEY[] = "SOFTWARE\\Quillon\\Halcyra Remote";  // under HKEY_CURRENT_USER
-const char VALUE_ADDRESS[] = "IP Address";
+#include "app/settings.h"
 
 // The address field shows the parser at most this many characters (what IPAddrStrToByte takes).
 const unsigned ADDRESS_TEXT_MAX = 19;

@@ -8,6 +8,7 @@
 #include "app/display_scale.h"
 #include "app/keypad.h"
 #include "app/recent_boxes.h"
+#include "app/settings.h"
 #include "resources/resource_ids.h"
 #include "transport/box_search.h"
 #include "transport/command_transaction.h"
@@ -53,6 +54,7 @@ struct FindBox {
 };
 
 bool g_FindBoxOpen = false;  // one dialog at a time; UI thread only
+RecentBoxes g_RecentBoxes = {};  // loaded when the main window is created; UI thread only
 
 FindBox *StateOf(HWND dialog) { return (FindBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
 
@@ -362,6 +364,16 @@ void OpenFindBox(HWND window)
     FindBox box = {window, NULL, NULL, 0, false, 0, 0, 0};
     DialogBoxParamA(g_Instance, MAKEINTRESOURCEA(IDD_FIND_BOX), window, FindBoxProc, (LPARAM)&box);
     g_FindBoxOpen = false;
+}
+
+void NoteSentAddress(LPARAM lParam)
+{
+    unsigned char address[4];
+    NoticeAddress(lParam, address);
+    // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
+    static const unsigned char unspecified[4] = {0, 0, 0, 0};
+    if (memcmp(address, unspecified, 4) == 0) return;
+    if (AddRecentBox(&g_RecentBoxes, address)) SaveRecentBoxes(g_RecentBoxes);
 }
 
 bool TranslateFindBoxKey(HWND window, const MSG *msg)

@@ -18,6 +18,9 @@ enum FindBoxId {
 
 // While the main window is created: the system menu item, and the boxes used before.
 void PrepareFindBox(HWND window);
+// WM_TXN_SENT: a command was wholly sent to the address in lParam; it goes first in the boxes
+// used before, which are saved when they changed.
+void NoteSentAddress(LPARAM lParam);
 // Shows the dialog, owned by the main window, until an entry is chosen or it is closed.
 void OpenFindBox(HWND window);
 // The message loop's step for Ctrl+F in the main window: opens the dialog; true when it took the key.

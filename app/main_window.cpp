@@ -9,7 +9,6 @@
 #include "app/find_box.h"
 #include "app/key_commands.h"
 #include "app/keyboard.h"
-#include "app/recent_boxes.h"
 #include "app/remote_control.h"
 #include "transport/command_transaction.h"
 

@@ -3,9 +3,6 @@
 #include <string.h>
 
 #include "address/address.h"
-#include "transport/command_transaction.h"
-
-RecentBoxes g_RecentBoxes = {};
 
 bool AddRecentBox(RecentBoxes *list, const unsigned char *address)
 {
@@ -52,14 +49,4 @@ void WriteRecentBoxes(const RecentBoxes &list, char *text)
         IPAddrByteToStr(const_cast<unsigned char *>(list.addresses[i]), text + used);
         used += (int)strlen(text + used);
     }
-}
-
-void NoteSentAddress(LPARAM lParam)
-{
-    unsigned char address[4];
-    NoticeAddress(lParam, address);
-    // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
-    static const unsigned char unspecified[4] = {0, 0, 0, 0};
-    if (memcmp(address, unspecified, 4) == 0) return;
-    if (AddRecentBox(&g_RecentBoxes, address)) SaveRecentBoxes(g_RecentBoxes);
 }
