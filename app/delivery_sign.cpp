@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "address/address.h"
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/display_scale.h"
 #include "app/key_commands.h"
 #include "app/keypad.h"

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "address/address.h"
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
 #include "app/recent_boxes.h"

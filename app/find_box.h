@@ -4,18 +4,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-// The system menu item; below 0xF000 with the low four bits clear, as system commands need.
-const UINT IDM_FIND_BOX = 0x0A20;
-
-// The dialog's controls.
-enum FindBoxId {
-    IDC_FIND_RANGE_LABEL = 1201,
-    IDC_FIND_RANGE = 1202,
-    IDC_FIND_SEARCH = 1203,
-    IDC_FIND_LIST = 1204,
-    IDC_FIND_STATUS = 1205,
-};
-
 // While the main window is created: the system menu item, and the boxes used before.
 void PrepareFindBox(HWND window);
 // WM_TXN_SENT: a command was wholly sent to the address in lParam; it goes first in the boxes

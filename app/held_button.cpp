@@ -1,6 +1,6 @@
 #include "app/held_button.h"
 
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "transport/command_transaction.h"
 
 namespace {

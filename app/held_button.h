@@ -5,8 +5,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-const UINT_PTR IDT_BUTTON_REPEAT = 0x0A51;  // the main window's timer while such a button is held
-
 // The message loop's look at each message before anything else (it never takes one): a press
 // on a repeating button starts the timer, its release stops it.
 void WatchHeldButton(HWND window, const MSG *msg);

@@ -1,6 +1,6 @@
 // The key-command table as data, with its look-ups: both the remote's window and the
 // command-line sender read it.
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/key_commands.h"
 
 // Every command id that sends key commands, with its key commands in the order they are sent.

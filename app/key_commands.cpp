@@ -1,6 +1,6 @@
 #include "app/key_commands.h"
 
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/device_address.h"
 #include "app/remote_control.h"
 #include "transport/command_transaction.h"

@@ -1,6 +1,6 @@
 #include "app/keyboard.h"
 
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/key_commands.h"
 #include "app/keypad.h"
 #include "transport/command_transaction.h"

@@ -21,10 +21,7 @@ extern const int KEYBOARD_KEY_COUNT;
 extern const AppCommandKey APP_COMMAND_KEYS[];
 extern const int APP_COMMAND_KEY_COUNT;
 
-// The system menu item that shows the key list.
-const UINT IDM_KEY_LIST = 0x0A10;  // below 0xF000, low four bits clear, as system commands need
 // How long a button looks pressed after its key.
-const UINT_PTR IDT_KEY_PRESSED = 0x0A11;
 const UINT KEY_PRESSED_LOOK_MS = 150;  // long enough to see, short enough for a fast repeat
 
 // The message loop's step before the dialog manager: a keypad key pressed outside the two text

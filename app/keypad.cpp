@@ -1,4 +1,4 @@
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
 #include "app/remote_control.h"

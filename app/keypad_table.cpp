@@ -1,5 +1,5 @@
 // The keypad's controls as data: both the remote's window and the command-line sender read them.
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/keypad.h"
 
 // Every control of the main window, in creation order (which is also the Tab order).

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "app/always_on_top.h"
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/delivery_sign.h"
 #include "app/held_button.h"
 #include "app/find_box.h"
@@ -35,9 +35,6 @@ void DestroyRemoteControl(RemoteControl *remote)
 
 namespace {
 
-// Private messages that the main window consumes without any action.
-const UINT WM_REMOTE_RESERVED_1 = 0x8004;
-const UINT WM_REMOTE_RESERVED_2 = 0x8005;
 // Asks for the window's size at a new dpi (Windows 10 1703 on); not in the Windows 7 headers.
 const UINT WM_GETDPISCALEDSIZE_MESSAGE = 0x02E4;
 

@@ -7,8 +7,6 @@
 
 struct RemoteControl;
 
-const char REMOTE_WINDOW_CLASS[] = "VadoruRarid";
-
 // The single controller, set while WM_CREATE is handled; only the UI thread touches it.
 extern RemoteControl *g_RemoteControl;
 

@@ -1,7 +1,7 @@
 // Key commands and the free-text line against an in-process box on loopback, under Wine: the
 // bytes of every command id, the address check with its message box, and which address the
 // free text goes to.
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/key_commands.h"
 #include "app/keyboard.h"
 #include "app/remote_control.h"

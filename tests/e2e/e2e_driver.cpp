@@ -53,6 +53,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_ids.h"
 #include "tests/support/dpi_aware.h"
 
 namespace {
@@ -125,7 +126,6 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 namespace {
 
-const char MAIN_CLASS[] = "VadoruRarid";
 const char MAIN_CAPTION[] = "Halcyra Remote Control";
 const DWORD SEND_TIMEOUT_MS = 10000;
 
@@ -204,12 +204,12 @@ bool ParseNumber(const char *text, unsigned long *value)
     return end && end != text && *end == '\0';
 }
 
-HWND FindMain() { return FindWindowA(MAIN_CLASS, NULL); }
+HWND FindMain() { return FindWindowA(REMOTE_WINDOW_CLASS, NULL); }
 
 HWND RequireMain()
 {
     HWND main_window = FindMain();
-    if (!main_window) Fail("no window of class %s", MAIN_CLASS);
+    if (!main_window) Fail("no window of class %s", REMOTE_WINDOW_CLASS);
     return main_window;
 }
 
