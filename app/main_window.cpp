@@ -8,7 +8,9 @@
 #include "app/held_button.h"
 #include "app/find_box.h"
 #include "app/key_commands.h"
-#include "app/keyboard.h"
+#include "app/key_list.h"
+#include "app/media_keys.h"
+#include "app/pressed_look.h"
 #include "app/remote_control.h"
 #include "transport/command_transaction.h"
 

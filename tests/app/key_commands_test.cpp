@@ -3,7 +3,7 @@
 // free text goes to.
 #include "app/window_ids.h"
 #include "app/key_commands.h"
-#include "app/keyboard.h"
+#include "app/media_keys.h"
 #include "app/remote_control.h"
 #include "address/address.h"
 #include "transport/command_protocol.h"
