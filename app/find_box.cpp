@@ -9,6 +9,7 @@
 #include "app/keypad.h"
 #include "app/recent_boxes.h"
 #include "app/settings.h"
+#include "app/window_state.h"
 #include "resources/resource_ids.h"
 #include "transport/box_search.h"
 #include "transport/command_transaction.h"
@@ -46,15 +47,13 @@ const char RECENT_MARK[] = "   (used before)";
 // The dialog's state; lives on the stack of OpenFindBox while the dialog runs.
 struct FindBox {
     HWND main_window;
+    const RecentBoxes *recent;  // the boxes used before, the main window's
     HFONT font;             // the dialog's; deleted when it closes or is replaced
     BoxSearch *search;      // the latest search, until the next one or the close; may be null
     unsigned short tag;     // the latest search's, carried by its notices
     bool searching;         // its scan has not ended
     unsigned total, tried, found;
 };
-
-bool g_FindBoxOpen = false;  // one dialog at a time; UI thread only
-RecentBoxes g_RecentBoxes = {};  // loaded when the main window is created; UI thread only
 
 FindBox *StateOf(HWND dialog) { return (FindBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
 
@@ -202,18 +201,18 @@ void UseSelection(HWND dialog, FindBox *box)
     EndDialog(dialog, IDOK);
 }
 
-void ListRecentBoxes(HWND dialog)
+void ListRecentBoxes(HWND dialog, const RecentBoxes &recent)
 {
     HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
     // Most recent first: each goes below the ones before it, whatever its address.
-    for (int i = 0; i < g_RecentBoxes.count; ++i) {
+    for (int i = 0; i < recent.count; ++i) {
         char text[16 + sizeof(RECENT_MARK)];
-        IPAddrByteToStr(g_RecentBoxes.addresses[i], text);
+        IPAddrByteToStr(const_cast<unsigned char *>(recent.addresses[i]), text);
         strcat(text, RECENT_MARK);
         int at = (int)SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)text);
-        if (at >= 0) SendMessageA(list, LB_SETITEMDATA, at, (LPARAM)AddressNumber(g_RecentBoxes.addresses[i]));
+        if (at >= 0) SendMessageA(list, LB_SETITEMDATA, at, (LPARAM)AddressNumber(recent.addresses[i]));
     }
-    if (g_RecentBoxes.count) SendMessageA(list, LB_SETCURSEL, 0, 0);
+    if (recent.count) SendMessageA(list, LB_SETCURSEL, 0, 0);
 }
 
 BOOL OnInitDialog(HWND dialog, FindBox *box)
@@ -227,12 +226,12 @@ BOOL OnInitDialog(HWND dialog, FindBox *box)
     char range[20] = "";
     bool offered = FindLocalNetwork(range);
     SetDlgItemTextA(dialog, IDC_FIND_RANGE, range);
-    ListRecentBoxes(dialog);
+    ListRecentBoxes(dialog, *box->recent);
     ShowStatus(dialog, !offered ? "No local network found: type a range such as 192.168.1.0/24, then Search."
-                       : g_RecentBoxes.count ? "Boxes used before are listed. Search asks every address of the range."
+                       : box->recent->count ? "Boxes used before are listed. Search asks every address of the range."
                                              : "Search asks every address of the range.");
     // The choice of a box used before is one Enter away; otherwise the range is.
-    SetFocus(GetDlgItem(dialog, g_RecentBoxes.count ? IDC_FIND_LIST : IDC_FIND_RANGE));
+    SetFocus(GetDlgItem(dialog, box->recent->count ? IDC_FIND_LIST : IDC_FIND_RANGE));
     return FALSE;  // the focus is set
 }
 
@@ -350,30 +349,32 @@ INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-void PrepareFindBox(HWND window)
+void PrepareFindBox(HWND window, FindBoxUse *use)
 {
-    LoadRecentBoxes(&g_RecentBoxes);
+    LoadRecentBoxes(&use->recent_boxes);
     HMENU menu = GetSystemMenu(window, FALSE);
     if (menu) AppendMenuA(menu, MF_STRING, IDM_FIND_BOX, "&Find box...");
 }
 
 void OpenFindBox(HWND window)
 {
-    if (g_FindBoxOpen) return;
-    g_FindBoxOpen = true;
-    FindBox box = {window, NULL, NULL, 0, false, 0, 0, 0};
+    RemoteWindowState *state = WindowStateOf(window);
+    if (!state || state->find_box.open) return;
+    state->find_box.open = true;
+    FindBox box = {window, &state->find_box.recent_boxes, NULL, NULL, 0, false, 0, 0, 0};
     DialogBoxParamA(g_Instance, MAKEINTRESOURCEA(IDD_FIND_BOX), window, FindBoxProc, (LPARAM)&box);
-    g_FindBoxOpen = false;
+    state = WindowStateOf(window);  // the main window may have gone while the dialog ran
+    if (state) state->find_box.open = false;
 }
 
-void NoteSentAddress(LPARAM lParam)
+void NoteSentAddress(FindBoxUse *use, LPARAM lParam)
 {
     unsigned char address[4];
     NoticeAddress(lParam, address);
     // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
     static const unsigned char unspecified[4] = {0, 0, 0, 0};
     if (memcmp(address, unspecified, 4) == 0) return;
-    if (AddRecentBox(&g_RecentBoxes, address)) SaveRecentBoxes(g_RecentBoxes);
+    if (AddRecentBox(&use->recent_boxes, address)) SaveRecentBoxes(use->recent_boxes);
 }
 
 bool TranslateFindBoxKey(HWND window, const MSG *msg)

@@ -4,11 +4,19 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "app/recent_boxes.h"
+
+// What the main window keeps for Find box.
+struct FindBoxUse {
+    RecentBoxes recent_boxes;  // loaded when the main window is created, offered by the dialog
+    bool open;                 // one dialog at a time
+};
+
 // While the main window is created: the system menu item, and the boxes used before.
-void PrepareFindBox(HWND window);
+void PrepareFindBox(HWND window, FindBoxUse *use);
 // WM_TXN_SENT: a command was wholly sent to the address in lParam; it goes first in the boxes
 // used before, which are saved when they changed.
-void NoteSentAddress(LPARAM lParam);
+void NoteSentAddress(FindBoxUse *use, LPARAM lParam);
 // Shows the dialog, owned by the main window, until an entry is chosen or it is closed.
 void OpenFindBox(HWND window);
 // The message loop's step for Ctrl+F in the main window: opens the dialog; true when it took the key.

@@ -5,6 +5,11 @@
 #include <winsock2.h>
 #include <windows.h>
 
+struct HeldButton {
+    HWND button;    // the repeating button held down, or null
+    bool repeated;  // it has sent at least one repeat
+};
+
 // The message loop's look at each message before anything else (it never takes one): a press
 // on a repeating button starts the timer, its release stops it.
 void WatchHeldButton(HWND window, const MSG *msg);

@@ -4,6 +4,7 @@
 #include "app/media_keys.h"
 #include "app/pressed_look.h"
 #include "app/window_ids.h"
+#include "app/window_state.h"
 
 // Keys that the dialog manager uses (Tab, Enter, Escape, Space) are not here, and no control
 // label carries an '&', so no letter here is a mnemonic.
@@ -76,17 +77,19 @@ bool TranslateKeypadKey(HWND window, const MSG *msg)
     if (msg->hwnd != window && !IsChild(window, msg->hwnd)) return false;
     // Keys with Ctrl or Alt (AltGr is both) belong to the system and the dialog manager.
     if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+    RemoteWindowState *state = WindowStateOf(window);
+    if (!state) return false;
     UINT virtual_key = (UINT)msg->wParam;
     bool repeat = (msg->lParam & KEY_WAS_DOWN) != 0;
     // A held key repeats, but never piles up commands behind one still under way.
     bool hold_back = repeat && RepeatWaits();
     if (IsMediaKey(virtual_key)) {
-        NoteMediaKeyDown(!hold_back);
+        NoteMediaKeyDown(&state->repeat, !hold_back);
         return hold_back;
     }
     if (IsTextField(window, msg->hwnd)) return false;  // typing edits the text
     const KeyboardKey *key = FindKeyboardKey(virtual_key);
     if (!key) return false;
-    if (!hold_back) ClickButton(window, key->id);
+    if (!hold_back) ClickButton(window, &state->pressed, key->id);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "app/key_repeat.h"
 #include "app/pressed_look.h"
 #include "app/window_ids.h"
+#include "app/window_state.h"
 
 // Media and browser keys, as keyboards and remote receivers deliver them.
 const AppCommandKey APP_COMMAND_KEYS[] = {
@@ -25,16 +26,16 @@ const AppCommandKey APP_COMMAND_KEYS[] = {
 };
 const int APP_COMMAND_KEY_COUNT = sizeof(APP_COMMAND_KEYS) / sizeof(APP_COMMAND_KEYS[0]);
 
-bool RouteAppCommand(HWND window, LPARAM lParam)
+bool RouteAppCommand(HWND window, RemoteWindowState *state, LPARAM lParam)
 {
     // The mouse's side buttons (browser back and forward) keep their meaning.
     if (GET_DEVICE_LPARAM(lParam) == FAPPCOMMAND_MOUSE) return false;
     int command = GET_APPCOMMAND_LPARAM(lParam);
-    bool repeat = IsAppCommandRepeat(command);
+    bool repeat = IsAppCommandRepeat(&state->repeat, command);
     for (int i = 0; i < APP_COMMAND_KEY_COUNT; ++i) {
         if (APP_COMMAND_KEYS[i].app_command != command) continue;
         // Held back like a held key's repeats: taken, so the system does not act on it either.
-        if (!repeat || !RepeatWaits()) ClickButton(window, APP_COMMAND_KEYS[i].id);
+        if (!repeat || !RepeatWaits()) ClickButton(window, &state->pressed, APP_COMMAND_KEYS[i].id);
         return true;
     }
     return false;

@@ -4,6 +4,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
+struct RemoteWindowState;
+
 struct AppCommandKey {
     int app_command;  // APPCOMMAND_...
     unsigned id;
@@ -18,4 +20,4 @@ extern const int APP_COMMAND_KEY_COUNT;
 inline bool IsMediaKey(UINT virtual_key) { return virtual_key >= VK_BROWSER_BACK && virtual_key <= VK_LAUNCH_APP2; }
 // WM_APPCOMMAND: true when the command is one of the table's and was sent as a click, or was
 // dropped as a repeat while a command is under way; commands from the mouse are left alone.
-bool RouteAppCommand(HWND window, LPARAM lParam);
+bool RouteAppCommand(HWND window, RemoteWindowState *state, LPARAM lParam);
