@@ -7,6 +7,7 @@
 #include "app/window_ids.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
+#include "app/layout.h"
 #include "app/recent_boxes.h"
 #include "app/settings.h"
 #include "app/window_state.h"
@@ -40,7 +41,7 @@ const FindBoxControl FIND_BOX_CONTROLS[] = {
 const int FIND_BOX_CONTROL_COUNT = sizeof(FIND_BOX_CONTROLS) / sizeof(FIND_BOX_CONTROLS[0]);
 const int FIND_BOX_WIDTH = 300;   // client area at 96 dpi
 const int FIND_BOX_HEIGHT = 272;
-const int FIND_BOX_FONT_HEIGHT = 14;  // pixels at 96 dpi
+const LayoutFont FIND_BOX_FONT = {14, FW_NORMAL};  // pixels at 96 dpi
 const int STATUS_TEXT_MAX = 160;
 const char RECENT_MARK[] = "   (used before)";
 
@@ -67,35 +68,20 @@ unsigned long AddressNumber(const unsigned char *bytes)
     return (unsigned long)bytes[0] << 24 | (unsigned long)bytes[1] << 16 | (unsigned long)bytes[2] << 8 | bytes[3];
 }
 
-HFONT CreateFindBoxFont(UINT dpi)
-{
-    return CreateFontA(ScaleForDpi(FIND_BOX_FONT_HEIGHT, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                       ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, "Arial");
-}
-
 // Every control's rectangle and the font for the dpi; the old font goes once no control holds it.
 void LayOut(HWND dialog, FindBox *box, UINT dpi)
 {
-    HFONT font = CreateFindBoxFont(dpi);
-    for (const FindBoxControl &control : FIND_BOX_CONTROLS) {
-        HWND child = GetDlgItem(dialog, control.id);
-        if (!child) continue;
-        SetWindowPos(child, NULL, ScaleForDpi(control.rect.x, dpi), ScaleForDpi(control.rect.y, dpi),
-                     ScaleForDpi(control.rect.width, dpi), ScaleForDpi(control.rect.height, dpi),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        if (font) SendMessageA(child, WM_SETFONT, (WPARAM)font, TRUE);
-    }
-    if (!font) return;
-    if (box->font) DeleteObject(box->font);
-    box->font = font;
+    HFONT font = CreateLayoutFont(FIND_BOX_FONT, dpi);
+    for (const FindBoxControl &control : FIND_BOX_CONTROLS)
+        if (HWND child = GetDlgItem(dialog, control.id)) PlaceControl(child, control.rect, dpi, font);
+    KeepNewFont(&box->font, font);
 }
 
 void CreateControls(HWND dialog)
 {
     for (const FindBoxControl &control : FIND_BOX_CONTROLS)
-        CreateWindowExA(0, control.window_class, control.label, WS_CHILD | WS_VISIBLE | control.style, 0, 0, 0, 0,
-                        dialog, (HMENU)(INT_PTR)control.id, g_Instance, NULL);
+        CreateControl(dialog, g_Instance, control.window_class, WS_CHILD | WS_VISIBLE | control.style, ControlRect{},
+                      control.id, control.label);
 }
 
 // The scaled client size, centred over the main window.
@@ -308,11 +294,9 @@ void OnName(HWND dialog, BoxName *name)
 
 BOOL OnDpiChanged(HWND dialog, FindBox *box, WPARAM wParam, LPARAM lParam)
 {
-    const RECT *suggested = (const RECT *)lParam;
-    if (!suggested || !LOWORD(wParam)) return FALSE;
-    SetWindowPos(dialog, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    LayOut(dialog, box, LOWORD(wParam));
+    UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
+    if (!dpi) return FALSE;
+    LayOut(dialog, box, dpi);
     return TRUE;
 }
 

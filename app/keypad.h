@@ -2,9 +2,7 @@
 #pragma once
 #include <windows.h>
 
-struct ControlRect {
-    int x, y, width, height;  // pixels of the main window's client area
-};
+#include "app/layout.h"
 
 enum KeypadKind { KEYPAD_STATIC, KEYPAD_EDIT, KEYPAD_BUTTON };
 

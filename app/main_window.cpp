@@ -9,6 +9,7 @@
 #include "app/find_box.h"
 #include "app/key_commands.h"
 #include "app/key_list.h"
+#include "app/layout.h"
 #include "app/media_keys.h"
 #include "app/pressed_look.h"
 #include "app/remote_control.h"
@@ -76,11 +77,8 @@ LRESULT OnDestroy(HWND window, RemoteWindowState *state)
 // suggests, and the keypad follows with the new dpi.
 LRESULT OnDpiChanged(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
 {
-    const RECT *suggested = (const RECT *)lParam;
-    UINT dpi = LOWORD(wParam);
-    if (!suggested || !dpi) return 0;  // not from the system
-    SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    UINT dpi = TakeSuggestedRect(window, wParam, lParam);
+    if (!dpi) return 0;  // not from the system
     // While the window is created (a saved position on another monitor) the keypad is not
     // built yet; it is then built at the new dpi.
     if (!state) return 0;
