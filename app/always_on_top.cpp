@@ -1,6 +1,7 @@
 #include "app/always_on_top.h"
 
-#include "app/remote_control.h"
+#include "app/settings.h"
+#include "app/window_ids.h"
 
 namespace {
 

@@ -4,8 +4,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-const UINT IDM_ALWAYS_ON_TOP = 0x0A50;  // below 0xF000, low four bits clear, as system commands need
-
 // Adds the item below the key list's, and applies the saved state: checked and topmost, or
 // (missing or foreign value) neither, the window's style as it always was.
 void AddAlwaysOnTopMenuItem(HWND window);

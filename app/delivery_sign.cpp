@@ -3,7 +3,8 @@
 #include <commctrl.h>
 
 #include "address/ipv4_value.h"
-#include "app/command_ids.h"
+#include "app/window_ids.h"
+#include "address/address.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
 #include "keys/keys.h"
@@ -20,9 +21,6 @@ const char SIGN_FIND_HINT[] = "\r\nCtrl+F finds the box.";
 const int KEY_NAME_MAX = 32;       // the longest key name has 17 characters
 const int SIGN_TIP_MAX = 256;      // the longest tip has about 130
 const int SIGN_TIP_WIDTH = 240;    // pixels at 96 dpi: the tip about as wide as the window
-
-bool g_Undelivered = false;  // UI thread only
-HWND g_SignTip = NULL;       // the tooltip; DestroyDeliverySignTip destroys it
 
 // The tooltip's two areas: the label (a static lets the mouse through to the window, so its
 // area is a rectangle of the window) and the address field.
@@ -53,16 +51,16 @@ void DescribeCommand(unsigned short tag, char *text, int size)
     if (key) lstrcpynA(text + 4, key->name, size - 4);
 }
 
-void SetTipText(HWND window, const char *text)
+void SetTipText(HWND window, const DeliverySign *sign, const char *text)
 {
-    if (!g_SignTip) return;
+    if (!sign->tip) return;
     for (int which = 0; which < 2; ++which) {
         TOOLINFOA tool;
         DescribeTool(window, which, &tool);
         tool.lpszText = (LPSTR)text;
-        SendMessageA(g_SignTip, TTM_UPDATETIPTEXTA, 0, (LPARAM)&tool);
+        SendMessageA(sign->tip, TTM_UPDATETIPTEXTA, 0, (LPARAM)&tool);
     }
-    SendMessageA(g_SignTip, TTM_ACTIVATE, g_Undelivered, 0);
+    SendMessageA(sign->tip, TTM_ACTIVATE, sign->undelivered, 0);
 }
 
 // The label paints its whole rectangle, over the first pixels of the address field that it
@@ -91,34 +89,34 @@ bool HighContrast()
 
 }  // namespace
 
-void CreateDeliverySignTip(HWND window)
+void CreateDeliverySignTip(HWND window, DeliverySign *sign)
 {
     INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_BAR_CLASSES};
     if (!InitCommonControlsEx(&classes)) return;
     // Topmost, so that it shows over a window that is always on top. Not owned by the window:
     // under Wine a topmost window that it owns keeps it from becoming topmost itself.
-    g_SignTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+    sign->tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
                                 (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
-    if (!g_SignTip) return;
-    PlaceDeliverySignTip(window);
+    if (!sign->tip) return;
+    PlaceDeliverySignTip(window, sign);
     for (int which = 0; which < 2; ++which) {
         TOOLINFOA tool;
         DescribeTool(window, which, &tool);
         tool.lpszText = (LPSTR) "";
-        SendMessageA(g_SignTip, TTM_ADDTOOLA, 0, (LPARAM)&tool);
+        SendMessageA(sign->tip, TTM_ADDTOOLA, 0, (LPARAM)&tool);
     }
-    SendMessageA(g_SignTip, TTM_ACTIVATE, FALSE, 0);
+    SendMessageA(sign->tip, TTM_ACTIVATE, FALSE, 0);
 }
 
-void DestroyDeliverySignTip()
+void DestroyDeliverySignTip(DeliverySign *sign)
 {
-    if (g_SignTip) DestroyWindow(g_SignTip);
-    g_SignTip = NULL;
-    g_Undelivered = false;
+    if (sign->tip) DestroyWindow(sign->tip);
+    sign->tip = NULL;
+    sign->undelivered = false;
 }
 
-LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam)
+LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam)
 {
     char command[KEY_NAME_MAX + 24];
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
@@ -127,9 +125,9 @@ LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam)
     char tip[SIGN_TIP_MAX];
     wsprintfA(tip, "%s was not sent to %s: %s.%s", command, dotted,
               UndeliveredReason(UndeliveredError(wParam)), SIGN_FIND_HINT);
-    bool was_shown = g_Undelivered;
-    g_Undelivered = true;
-    SetTipText(window, tip);
+    bool was_shown = sign->undelivered;
+    sign->undelivered = true;
+    SetTipText(window, sign, tip);
     if (!was_shown) {
         SetDlgItemTextA(window, IDC_ADDRESS_LABEL, SIGN_LABEL_TEXT);  // what a screen reader reads
         RedrawLabelAndField(window);
@@ -137,19 +135,19 @@ LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-LRESULT ClearDeliverySign(HWND window)
+LRESULT ClearDeliverySign(HWND window, DeliverySign *sign)
 {
-    if (!g_Undelivered) return 0;
-    g_Undelivered = false;
-    SetTipText(window, "");
+    if (!sign->undelivered) return 0;
+    sign->undelivered = false;
+    SetTipText(window, sign, "");
     SetDlgItemTextA(window, IDC_ADDRESS_LABEL, LabelText());
     RedrawLabelAndField(window);
     return 0;
 }
 
-HBRUSH DeliverySignColours(HDC dc, HWND control)
+HBRUSH DeliverySignColours(const DeliverySign *sign, HDC dc, HWND control)
 {
-    if (!g_Undelivered || GetDlgCtrlID(control) != IDC_ADDRESS_LABEL) return NULL;
+    if (!sign->undelivered || GetDlgCtrlID(control) != IDC_ADDRESS_LABEL) return NULL;
     bool contrast = HighContrast();
     COLORREF background = contrast ? GetSysColor(COLOR_HIGHLIGHT) : SIGN_BACKGROUND;
     SetTextColor(dc, contrast ? GetSysColor(COLOR_HIGHLIGHTTEXT) : SIGN_TEXT);
@@ -158,11 +156,11 @@ HBRUSH DeliverySignColours(HDC dc, HWND control)
     return (HBRUSH)GetStockObject(DC_BRUSH);  // a stock brush: nothing to free
 }
 
-void PlaceDeliverySignTip(HWND window)
+void PlaceDeliverySignTip(HWND window, const DeliverySign *sign)
 {
-    if (!g_SignTip) return;
-    SendMessageA(g_SignTip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(SIGN_TIP_WIDTH, WindowDpi(window)));
+    if (!sign->tip) return;
+    SendMessageA(sign->tip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(SIGN_TIP_WIDTH, WindowDpi(window)));
     TOOLINFOA tool;
     DescribeTool(window, 0, &tool);
-    SendMessageA(g_SignTip, TTM_NEWTOOLRECTA, 0, (LPARAM)&tool);
+    SendMessageA(sign->tip, TTM_NEWTOOLRECTA, 0, (LPARAM)&tool);
 }

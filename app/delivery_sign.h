@@ -8,15 +8,20 @@
 // The label's text while the sign shows.
 const char SIGN_LABEL_TEXT[] = "Not sent";
 
+struct DeliverySign {
+    bool undelivered;  // the sign shows
+    HWND tip;          // the tooltip, or null; DestroyDeliverySignTip destroys it
+};
+
 // Creates the sign's tooltip (inactive until the sign shows), and destroys it with the window.
 // Without the common controls the sign still shows, without a tooltip.
-void CreateDeliverySignTip(HWND window);
-void DestroyDeliverySignTip();
+void CreateDeliverySignTip(HWND window, DeliverySign *sign);
+void DestroyDeliverySignTip(DeliverySign *sign);
 // WM_TXN_UNDELIVERED: shows the sign with the notice's command, address and reason.
-LRESULT ShowDeliverySign(HWND window, WPARAM wParam, LPARAM lParam);
+LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam);
 // WM_TXN_SENT: the label and the address field as they were.
-LRESULT ClearDeliverySign(HWND window);
+LRESULT ClearDeliverySign(HWND window, DeliverySign *sign);
 // WM_CTLCOLORSTATIC: the sign's colours for the label while it shows, else null.
-HBRUSH DeliverySignColours(HDC dc, HWND control);
+HBRUSH DeliverySignColours(const DeliverySign *sign, HDC dc, HWND control);
 // The label has moved (another dpi): the tooltip's area over it and its width follow.
-void PlaceDeliverySignTip(HWND window);
+void PlaceDeliverySignTip(HWND window, const DeliverySign *sign);

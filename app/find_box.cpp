@@ -4,10 +4,14 @@
 #include <string.h>
 
 #include "address/ipv4_value.h"
-#include "app/command_ids.h"
+#include "app/window_ids.h"
+#include "address/address.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
+#include "app/layout.h"
 #include "app/recent_boxes.h"
+#include "app/settings.h"
+#include "app/window_state.h"
 #include "resources/resource_ids.h"
 #include "transport/box_search.h"
 #include "transport/command_transaction.h"
@@ -38,13 +42,14 @@ const FindBoxControl FIND_BOX_CONTROLS[] = {
 const int FIND_BOX_CONTROL_COUNT = sizeof(FIND_BOX_CONTROLS) / sizeof(FIND_BOX_CONTROLS[0]);
 const int FIND_BOX_WIDTH = 300;   // client area at 96 dpi
 const int FIND_BOX_HEIGHT = 272;
-const int FIND_BOX_FONT_HEIGHT = 14;  // pixels at 96 dpi
+const LayoutFont FIND_BOX_FONT = {14, FW_NORMAL};  // pixels at 96 dpi
 const int STATUS_TEXT_MAX = 160;
 const char RECENT_MARK[] = "   (used before)";
 
 // The dialog's state; lives on the stack of OpenFindBox while the dialog runs.
 struct FindBox {
     HWND main_window;
+    const RecentBoxes *recent;  // the boxes used before, the main window's
     HFONT font;             // the dialog's; deleted when it closes or is replaced
     BoxSearch *search;      // the latest search, until the next one or the close; may be null
     unsigned short tag;     // the latest search's, carried by its notices
@@ -52,39 +57,22 @@ struct FindBox {
     unsigned total, tried, found;
 };
 
-bool g_FindBoxOpen = false;  // one dialog at a time; UI thread only
-
 FindBox *StateOf(HWND dialog) { return (FindBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
-
-HFONT CreateFindBoxFont(UINT dpi)
-{
-    return CreateFontA(ScaleForDpi(FIND_BOX_FONT_HEIGHT, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                       ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, "Arial");
-}
 
 // Every control's rectangle and the font for the dpi; the old font goes once no control holds it.
 void LayOut(HWND dialog, FindBox *box, UINT dpi)
 {
-    HFONT font = CreateFindBoxFont(dpi);
-    for (const FindBoxControl &control : FIND_BOX_CONTROLS) {
-        HWND child = GetDlgItem(dialog, control.id);
-        if (!child) continue;
-        SetWindowPos(child, NULL, ScaleForDpi(control.rect.x, dpi), ScaleForDpi(control.rect.y, dpi),
-                     ScaleForDpi(control.rect.width, dpi), ScaleForDpi(control.rect.height, dpi),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        if (font) SendMessageA(child, WM_SETFONT, (WPARAM)font, TRUE);
-    }
-    if (!font) return;
-    if (box->font) DeleteObject(box->font);
-    box->font = font;
+    HFONT font = CreateLayoutFont(FIND_BOX_FONT, dpi);
+    for (const FindBoxControl &control : FIND_BOX_CONTROLS)
+        if (HWND child = GetDlgItem(dialog, control.id)) PlaceControl(child, control.rect, dpi, font);
+    KeepNewFont(&box->font, font);
 }
 
 void CreateControls(HWND dialog)
 {
     for (const FindBoxControl &control : FIND_BOX_CONTROLS)
-        CreateWindowExA(0, control.window_class, control.label, WS_CHILD | WS_VISIBLE | control.style, 0, 0, 0, 0,
-                        dialog, (HMENU)(INT_PTR)control.id, g_Instance, NULL);
+        CreateControl(dialog, g_Instance, control.window_class, WS_CHILD | WS_VISIBLE | control.style, ControlRect{},
+                      control.id, control.label);
 }
 
 // The scaled client size, centred over the main window.
@@ -190,19 +178,19 @@ void UseSelection(HWND dialog, FindBox *box)
     EndDialog(dialog, IDOK);
 }
 
-void ListRecentBoxes(HWND dialog)
+void ListRecentBoxes(HWND dialog, const RecentBoxes &recent)
 {
     HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
     // Most recent first: each goes below the ones before it, whatever its address.
-    for (int i = 0; i < g_RecentBoxes.count; ++i) {
-        Ipv4Value address = Ipv4Value::Of(g_RecentBoxes.addresses[i]);
+    for (int i = 0; i < recent.count; ++i) {
+        Ipv4Value address = Ipv4Value::Of(recent.addresses[i]);
         char text[IPV4_TEXT_SIZE + sizeof(RECENT_MARK)];
         address.Format(text);
         strcat(text, RECENT_MARK);
         int at = (int)SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)text);
         if (at >= 0) SendMessageA(list, LB_SETITEMDATA, at, (LPARAM)address.Number());
     }
-    if (g_RecentBoxes.count) SendMessageA(list, LB_SETCURSEL, 0, 0);
+    if (recent.count) SendMessageA(list, LB_SETCURSEL, 0, 0);
 }
 
 BOOL OnInitDialog(HWND dialog, FindBox *box)
@@ -216,12 +204,12 @@ BOOL OnInitDialog(HWND dialog, FindBox *box)
     char range[20] = "";
     bool offered = FindLocalNetwork(range);
     SetDlgItemTextA(dialog, IDC_FIND_RANGE, range);
-    ListRecentBoxes(dialog);
+    ListRecentBoxes(dialog, *box->recent);
     ShowStatus(dialog, !offered ? "No local network found: type a range such as 192.168.1.0/24, then Search."
-                       : g_RecentBoxes.count ? "Boxes used before are listed. Search asks every address of the range."
+                       : box->recent->count ? "Boxes used before are listed. Search asks every address of the range."
                                              : "Search asks every address of the range.");
     // The choice of a box used before is one Enter away; otherwise the range is.
-    SetFocus(GetDlgItem(dialog, g_RecentBoxes.count ? IDC_FIND_LIST : IDC_FIND_RANGE));
+    SetFocus(GetDlgItem(dialog, box->recent->count ? IDC_FIND_LIST : IDC_FIND_RANGE));
     return FALSE;  // the focus is set
 }
 
@@ -298,11 +286,9 @@ void OnName(HWND dialog, BoxName *name)
 
 BOOL OnDpiChanged(HWND dialog, FindBox *box, WPARAM wParam, LPARAM lParam)
 {
-    const RECT *suggested = (const RECT *)lParam;
-    if (!suggested || !LOWORD(wParam)) return FALSE;
-    SetWindowPos(dialog, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    LayOut(dialog, box, LOWORD(wParam));
+    UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
+    if (!dpi) return FALSE;
+    LayOut(dialog, box, dpi);
     return TRUE;
 }
 
@@ -339,20 +325,30 @@ INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-void PrepareFindBox(HWND window)
+void PrepareFindBox(HWND window, FindBoxUse *use)
 {
-    LoadRecentBoxes(&g_RecentBoxes);
+    LoadRecentBoxes(&use->recent_boxes);
     HMENU menu = GetSystemMenu(window, FALSE);
     if (menu) AppendMenuA(menu, MF_STRING, IDM_FIND_BOX, "&Find box...");
 }
 
 void OpenFindBox(HWND window)
 {
-    if (g_FindBoxOpen) return;
-    g_FindBoxOpen = true;
-    FindBox box = {window, NULL, NULL, 0, false, 0, 0, 0};
+    RemoteWindowState *state = WindowStateOf(window);
+    if (!state || state->find_box.open) return;
+    state->find_box.open = true;
+    FindBox box = {window, &state->find_box.recent_boxes, NULL, NULL, 0, false, 0, 0, 0};
     DialogBoxParamA(g_Instance, MAKEINTRESOURCEA(IDD_FIND_BOX), window, FindBoxProc, (LPARAM)&box);
-    g_FindBoxOpen = false;
+    state = WindowStateOf(window);  // the main window may have gone while the dialog ran
+    if (state) state->find_box.open = false;
+}
+
+void NoteSentAddress(FindBoxUse *use, LPARAM lParam)
+{
+    Ipv4Value address = Ipv4Value::FromNotice((uintptr_t)lParam);
+    // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
+    if (address.IsUnset()) return;
+    if (AddRecentBox(&use->recent_boxes, address.bytes)) SaveRecentBoxes(use->recent_boxes);
 }
 
 bool TranslateFindBoxKey(HWND window, const MSG *msg)

@@ -4,20 +4,19 @@
 #include <winsock2.h>
 #include <windows.h>
 
-// The system menu item; below 0xF000 with the low four bits clear, as system commands need.
-const UINT IDM_FIND_BOX = 0x0A20;
+#include "app/recent_boxes.h"
 
-// The dialog's controls.
-enum FindBoxId {
-    IDC_FIND_RANGE_LABEL = 1201,
-    IDC_FIND_RANGE = 1202,
-    IDC_FIND_SEARCH = 1203,
-    IDC_FIND_LIST = 1204,
-    IDC_FIND_STATUS = 1205,
+// What the main window keeps for Find box.
+struct FindBoxUse {
+    RecentBoxes recent_boxes;  // loaded when the main window is created, offered by the dialog
+    bool open;                 // one dialog at a time
 };
 
 // While the main window is created: the system menu item, and the boxes used before.
-void PrepareFindBox(HWND window);
+void PrepareFindBox(HWND window, FindBoxUse *use);
+// WM_TXN_SENT: a command was wholly sent to the address in lParam; it goes first in the boxes
+// used before, which are saved when they changed.
+void NoteSentAddress(FindBoxUse *use, LPARAM lParam);
 // Shows the dialog, owned by the main window, until an entry is chosen or it is closed.
 void OpenFindBox(HWND window);
 // The message loop's step for Ctrl+F in the main window: opens the dialog; true when it took the key.

@@ -1,19 +1,17 @@
 #include "app/held_button.h"
 
-#include "app/command_ids.h"
+#include "app/key_repeat.h"
+#include "app/window_ids.h"
+#include "app/window_state.h"
 #include "transport/command_transaction.h"
 
 namespace {
 
 const unsigned REPEATING_BUTTONS[] = {IDC_VOL_UP, IDC_VOL_DOWN, IDC_CHAN_UP, IDC_CHAN_DOWN,
                                       IDC_UP,     IDC_DOWN,     IDC_LEFT,    IDC_RIGHT};
-const LPARAM KEY_WAS_DOWN = 1 << 30;  // WM_KEYDOWN: an auto-repeat of a key already down
 // The system's settings: delay 0..3 is 250..1000 ms; speed 0..31 is about 2.5..30 repeats a second.
 const int DELAY_STEP_MS = 250;
 const int SPEED_MAX = 31;
-
-HWND g_HeldButton = NULL;  // the repeating button held down, or null; UI thread only
-bool g_Repeated = false;   // it has sent at least one repeat
 
 bool Repeats(HWND window, HWND control)
 {
@@ -40,11 +38,11 @@ UINT NextRepeatMs()
     return (UINT)(62000 / (155 + 55 * speed));  // 1000 / (2.5 + speed * 27.5 / 31): 400 to 33 ms
 }
 
-void StopRepeating(HWND window)
+void StopRepeating(HWND window, HeldButton *held)
 {
     KillTimer(window, IDT_BUTTON_REPEAT);
-    g_HeldButton = NULL;
-    g_Repeated = false;
+    held->button = NULL;
+    held->repeated = false;
 }
 
 }  // namespace
@@ -54,15 +52,18 @@ void WatchHeldButton(HWND window, const MSG *msg)
     bool down = msg->message == WM_LBUTTONDOWN || msg->message == WM_LBUTTONDBLCLK ||
                 (msg->message == WM_KEYDOWN && msg->wParam == VK_SPACE && !(msg->lParam & KEY_WAS_DOWN));
     bool up = msg->message == WM_LBUTTONUP || (msg->message == WM_KEYUP && msg->wParam == VK_SPACE);
+    RemoteWindowState *state = WindowStateOf(window);
+    if (!state) return;
+    HeldButton *held = &state->held;
     if (down && Repeats(window, msg->hwnd)) {
-        StopRepeating(window);
-        g_HeldButton = msg->hwnd;
+        StopRepeating(window, held);
+        held->button = msg->hwnd;
         SetTimer(window, IDT_BUTTON_REPEAT, FirstRepeatMs(), NULL);
-    } else if (up && msg->hwnd == g_HeldButton) {
+    } else if (up && msg->hwnd == held->button) {
         // After repeats the release sends nothing more: a button no longer pushed when it is
         // released reports no click (as when the pointer leaves it).
-        if (g_Repeated) SendMessageA(g_HeldButton, BM_SETSTATE, FALSE, 0);
-        StopRepeating(window);
+        if (held->repeated) SendMessageA(held->button, BM_SETSTATE, FALSE, 0);
+        StopRepeating(window, held);
     }
 }
 
@@ -70,21 +71,25 @@ LRESULT RepeatHeldButton(HWND window)
 {
     // No timer while the click runs: its address check may show a box with a loop of its own.
     KillTimer(window, IDT_BUTTON_REPEAT);
-    HWND button = g_HeldButton;
+    RemoteWindowState *state = WindowStateOf(window);
+    if (!state) return 0;
+    HWND button = state->held.button;
     // The button holds the capture from its press to its release; it loses it to a box or a
     // window that takes the input away.
     if (!button || GetCapture() != button) {
-        StopRepeating(window);
+        StopRepeating(window, &state->held);
         return 0;
     }
     // Not pushed while the pointer is off the button; the same rule as a held key's repeats.
     if ((SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) && TransactionsUnderWay() == 0) {
-        g_Repeated = true;
+        state->held.repeated = true;
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), (LPARAM)button);
+        state = WindowStateOf(window);  // the click's box may have outlived the window
+        if (!state) return 0;
     }
-    if (g_HeldButton == button && GetCapture() == button)
+    if (state->held.button == button && GetCapture() == button)
         SetTimer(window, IDT_BUTTON_REPEAT, NextRepeatMs(), NULL);
     else
-        StopRepeating(window);
+        StopRepeating(window, &state->held);
     return 0;
 }

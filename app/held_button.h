@@ -5,7 +5,10 @@
 #include <winsock2.h>
 #include <windows.h>
 
-const UINT_PTR IDT_BUTTON_REPEAT = 0x0A51;  // the main window's timer while such a button is held
+struct HeldButton {
+    HWND button;    // the repeating button held down, or null
+    bool repeated;  // it has sent at least one repeat
+};
 
 // The message loop's look at each message before anything else (it never takes one): a press
 // on a repeating button starts the timer, its release stops it.

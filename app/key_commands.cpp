@@ -1,7 +1,7 @@
 #include "app/key_commands.h"
 
 #include "address/ipv4_value.h"
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/remote_control.h"
 #include "transport/command_protocol.h"
 #include "transport/command_transaction.h"

@@ -1,7 +1,8 @@
 #include "address/ipv4_value.h"
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
+#include "app/layout.h"
 #include "app/remote_control.h"
 #include "keys/keys.h"
 
@@ -10,47 +11,25 @@ namespace {
 const DWORD BUTTON_BASE_STYLE = 0x50010000;  // WS_CHILD | WS_VISIBLE | WS_TABSTOP
 const DWORD EDIT_BASE_STYLE = 0x50810000;    // WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP
 const DWORD STATIC_BASE_STYLE = 0x50000000;  // WS_CHILD | WS_VISIBLE
-const int KEYPAD_FONT_HEIGHT = 12;  // pixels at 96 dpi
-
-HFONT CreateKeypadFont(UINT dpi)
-{
-    return CreateFontA(ScaleForDpi(KEYPAD_FONT_HEIGHT, dpi), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                       ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, "Arial");
-}
-
-// Each value scaled on its own: controls that touch at 96 dpi still touch at the usual scales.
-ControlRect ScaledRect(const ControlRect &rect, UINT dpi)
-{
-    ControlRect scaled = {ScaleForDpi(rect.x, dpi), ScaleForDpi(rect.y, dpi), ScaleForDpi(rect.width, dpi),
-                          ScaleForDpi(rect.height, dpi)};
-    return scaled;
-}
-
-HWND CreateControl(const char *window_class, DWORD style, HWND parent, HINSTANCE instance,
-                   const ControlRect &rect, int id, const char *label)
-{
-    return CreateWindowExA(0, window_class, label, style, rect.x, rect.y, rect.width, rect.height,
-                           parent, (HMENU)(INT_PTR)id, instance, NULL);
-}
+const LayoutFont KEYPAD_FONT = {12, FW_BOLD};  // pixels at 96 dpi
 
 }  // namespace
 
 HWND CreateButton(HWND parent, HINSTANCE instance, DWORD extra_style, const ControlRect &rect,
                   int id, const char *label)
 {
-    return CreateControl("button", extra_style | BUTTON_BASE_STYLE, parent, instance, rect, id, label);
+    return CreateControl(parent, instance, "button", extra_style | BUTTON_BASE_STYLE, rect, id, label);
 }
 
 HWND CreateEdit(HWND parent, HINSTANCE instance, DWORD extra_style, const ControlRect &rect, int id)
 {
-    return CreateControl("Edit", extra_style | EDIT_BASE_STYLE, parent, instance, rect, id, NULL);
+    return CreateControl(parent, instance, "Edit", extra_style | EDIT_BASE_STYLE, rect, id, NULL);
 }
 
 HWND CreateStatic(HWND parent, HINSTANCE instance, DWORD extra_style, const ControlRect &rect,
                   int id, const char *label)
 {
-    return CreateControl("Static", extra_style | STATIC_BASE_STYLE, parent, instance, rect, id, label);
+    return CreateControl(parent, instance, "Static", extra_style | STATIC_BASE_STYLE, rect, id, label);
 }
 
 const char *ControlLabel(const KeypadControl &control)
@@ -70,12 +49,12 @@ void WriteAddressField(HWND window, const unsigned char *address, int field_id)
 int RemoteControl::BuildKeypad(HWND window, const CREATESTRUCTA *creation)
 {
     UINT dpi = WindowDpi(window);
-    keypad_font = CreateKeypadFont(dpi);
+    keypad_font = CreateLayoutFont(KEYPAD_FONT, dpi);
     LoadWindowPlacement(window);
     // A saved position on a monitor of another scale has changed the window's dpi.
     UINT placed_dpi = WindowDpi(window);
     if (placed_dpi != dpi) {
-        HFONT placed_font = CreateKeypadFont(placed_dpi);
+        HFONT placed_font = CreateLayoutFont(KEYPAD_FONT, placed_dpi);
         if (placed_font) {
             if (keypad_font) DeleteObject(keypad_font);
             keypad_font = placed_font;
@@ -108,16 +87,8 @@ int RemoteControl::BuildKeypad(HWND window, const CREATESTRUCTA *creation)
 
 void RemoteControl::ScaleKeypad(UINT dpi)
 {
-    HFONT new_font = CreateKeypadFont(dpi);
-    for (int row = 0; row < KEYPAD_CONTROL_COUNT; ++row) {
-        HWND control = keypad_controls[row];
-        if (!control) continue;
-        ControlRect rect = ScaledRect(KEYPAD_CONTROLS[row].rect, dpi);
-        SetWindowPos(control, NULL, rect.x, rect.y, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
-        if (new_font) SendMessageA(control, WM_SETFONT, (WPARAM)new_font, 1);
-    }
-    // No control holds the old font any more; without a new one they all keep the old.
-    if (!new_font) return;
-    if (keypad_font) DeleteObject(keypad_font);
-    keypad_font = new_font;
+    HFONT new_font = CreateLayoutFont(KEYPAD_FONT, dpi);
+    for (int row = 0; row < KEYPAD_CONTROL_COUNT; ++row)
+        if (keypad_controls[row]) PlaceControl(keypad_controls[row], KEYPAD_CONTROLS[row].rect, dpi, new_font);
+    KeepNewFont(&keypad_font, new_font);
 }

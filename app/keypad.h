@@ -2,11 +2,8 @@
 #pragma once
 #include <windows.h>
 
-#include "app/command_ids.h"
-
-struct ControlRect {
-    int x, y, width, height;  // pixels of the main window's client area
-};
+#include "app/layout.h"
+#include "app/window_ids.h"
 
 enum KeypadKind { KEYPAD_STATIC, KEYPAD_EDIT, KEYPAD_BUTTON };
 

@@ -4,17 +4,18 @@
 
 #include "address/ipv4_value.h"
 #include "app/always_on_top.h"
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/delivery_sign.h"
 #include "app/held_button.h"
 #include "app/find_box.h"
 #include "app/key_commands.h"
-#include "app/keyboard.h"
-#include "app/recent_boxes.h"
+#include "app/key_list.h"
+#include "app/layout.h"
+#include "app/media_keys.h"
+#include "app/pressed_look.h"
 #include "app/remote_control.h"
+#include "app/window_state.h"
 #include "transport/command_transaction.h"
-
-RemoteControl *g_RemoteControl = NULL;
 
 RemoteControl *CreateRemoteControl(HWND window, const CREATESTRUCTA *creation)
 {
@@ -37,32 +38,37 @@ void DestroyRemoteControl(RemoteControl *remote)
 
 namespace {
 
-// Private messages that the main window consumes without any action.
-const UINT WM_REMOTE_RESERVED_1 = 0x8004;
-const UINT WM_REMOTE_RESERVED_2 = 0x8005;
 // Asks for the window's size at a new dpi (Windows 10 1703 on); not in the Windows 7 headers.
 const UINT WM_GETDPISCALEDSIZE_MESSAGE = 0x02E4;
 
+// The state goes on the window once the controller is built, so that the messages that arrive
+// while it is built are all left to the dialog manager.
 LRESULT OnCreate(HWND window, LPARAM lParam)
 {
-    RemoteControl *remote = CreateRemoteControl(window, (const CREATESTRUCTA *)lParam);
-    if (!remote) return -1;  // the window never runs without its controller
-    g_RemoteControl = remote;
+    RemoteWindowState *state = new (std::nothrow) RemoteWindowState();
+    if (!state) return -1;
+    state->remote = CreateRemoteControl(window, (const CREATESTRUCTA *)lParam);
+    if (!state->remote) {
+        delete state;
+        return -1;  // the window never runs without its controller
+    }
+    SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)state);
     AddKeyListMenuItem(window);
     AddAlwaysOnTopMenuItem(window);
-    CreateDeliverySignTip(window);
-    PrepareFindBox(window);
+    CreateDeliverySignTip(window, &state->sign);
+    PrepareFindBox(window, &state->find_box);
     return 0;
 }
 
-LRESULT OnDestroy(HWND window)
+LRESULT OnDestroy(HWND window, RemoteWindowState *state)
 {
-    DestroyDeliverySignTip();
     // A window whose creation failed has nothing worth saving.
-    if (g_RemoteControl) {
-        g_RemoteControl->SaveWindowRect(window);
-        DestroyRemoteControl(g_RemoteControl);
-        g_RemoteControl = NULL;
+    if (state) {
+        DestroyDeliverySignTip(&state->sign);
+        state->remote->SaveWindowRect(window);
+        DestroyRemoteControl(state->remote);
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        delete state;
     }
     PostQuitMessage(0);
     return 0;
@@ -70,23 +76,23 @@ LRESULT OnDestroy(HWND window)
 
 // The window is now on a monitor of another scale: it takes the rectangle that the system
 // suggests, and the keypad follows with the new dpi.
-LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+LRESULT OnDpiChanged(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
 {
-    const RECT *suggested = (const RECT *)lParam;
-    UINT dpi = LOWORD(wParam);
-    if (!suggested || !dpi) return 0;  // not from the system
-    SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    if (g_RemoteControl) g_RemoteControl->ScaleKeypad(dpi);
-    PlaceDeliverySignTip(window);
+    UINT dpi = TakeSuggestedRect(window, wParam, lParam);
+    if (!dpi) return 0;  // not from the system
+    // While the window is created (a saved position on another monitor) the keypad is not
+    // built yet; it is then built at the new dpi.
+    if (!state) return 0;
+    state->remote->ScaleKeypad(dpi);
+    PlaceDeliverySignTip(window, &state->sign);
     return 0;
 }
 
 // Matches the whole wParam, so only notification code 0 (a click, Enter, Escape) is routed.
-bool RouteCommand(HWND window, WPARAM wParam)
+bool RouteCommand(HWND window, RemoteControl *remote, WPARAM wParam)
 {
     if (wParam == IDOK || wParam == IDC_SEND_TEST) {
-        g_RemoteControl->SendFreeText(window);
+        remote->SendFreeText(window);
         return true;
     }
     if (wParam == IDCANCEL) {
@@ -95,8 +101,7 @@ bool RouteCommand(HWND window, WPARAM wParam)
     }
     // The key-command table is the one list of routed ids.
     if (FindKeyCommandRow((unsigned)wParam)) {
-        if (g_RemoteControl->CheckAddress(window))
-            g_RemoteControl->SendKeyCommands(window, (unsigned)wParam);
+        if (remote->CheckAddress(window)) remote->SendKeyCommands(window, (unsigned)wParam);
         return true;
     }
     return false;
@@ -108,52 +113,84 @@ LRESULT OnTransactionDone(LPARAM lParam)
     return 0;
 }
 
+// True when the timer is one of the window's.
+bool OnTimer(HWND window, RemoteWindowState *state, WPARAM wParam)
+{
+    switch (wParam) {
+    case IDT_BUTTON_REPEAT:
+        RepeatHeldButton(window);
+        return true;
+    case IDT_KEY_PRESSED:
+        ReleasePressedLook(window, &state->pressed);
+        return true;
+    }
+    return false;
+}
+
+// True when the command is one of the items that the window adds to its system menu.
+bool OnSysCommand(HWND window, WPARAM wParam)
+{
+    switch (wParam & 0xFFF0) {
+    case IDM_ALWAYS_ON_TOP:
+        ToggleAlwaysOnTop(window);
+        return true;
+    case IDM_FIND_BOX:
+        OpenFindBox(window);
+        return true;
+    case IDM_KEY_LIST:
+        ShowKeyList(window);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+RemoteWindowState *WindowStateOf(HWND window)
+{
+    return (RemoteWindowState *)GetWindowLongPtrA(window, GWLP_USERDATA);
+}
 
 LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    RemoteWindowState *state = WindowStateOf(window);
     switch (message) {
     case WM_CREATE:
         return OnCreate(window, lParam);
     case WM_DESTROY:
-        return OnDestroy(window);
+        return OnDestroy(window, state);
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
     case WM_INITDIALOG:
         return 0;
     case WM_COMMAND:
-        if (g_RemoteControl && RouteCommand(window, wParam)) return 0;
+        if (state && RouteCommand(window, state->remote, wParam)) return 0;
         break;
     case WM_TXN_DONE:
         return OnTransactionDone(lParam);
     case WM_TXN_SENT:
-        NoteSentAddress(lParam);
-        return ClearDeliverySign(window);
+        if (!state) break;
+        NoteSentAddress(&state->find_box, lParam);
+        return ClearDeliverySign(window, &state->sign);
     case WM_TXN_UNDELIVERED:
-        return ShowDeliverySign(window, wParam, lParam);
+        if (!state) break;
+        return ShowDeliverySign(window, &state->sign, wParam, lParam);
     case WM_CTLCOLORSTATIC:
-        if (HBRUSH brush = DeliverySignColours((HDC)wParam, (HWND)lParam)) return (LRESULT)brush;
+        if (!state) break;
+        if (HBRUSH brush = DeliverySignColours(&state->sign, (HDC)wParam, (HWND)lParam)) return (LRESULT)brush;
         break;
     case WM_APPCOMMAND:
-        if (g_RemoteControl && RouteAppCommand(window, lParam)) return TRUE;
+        if (state && RouteAppCommand(window, state, lParam)) return TRUE;
         break;
     case WM_TIMER:
-        if (wParam == IDT_BUTTON_REPEAT) return RepeatHeldButton(window);
-        if (wParam != IDT_KEY_PRESSED) break;
-        ReleasePressedLook(window);
-        return 0;
+        if (state && OnTimer(window, state, wParam)) return 0;
+        break;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == IDM_ALWAYS_ON_TOP) return ToggleAlwaysOnTop(window);
-        if ((wParam & 0xFFF0) == IDM_FIND_BOX) {
-            OpenFindBox(window);
-            return 0;
-        }
-        if ((wParam & 0xFFF0) != IDM_KEY_LIST) break;
-        ShowKeyList(window);
-        return 0;
+        if (OnSysCommand(window, wParam)) return 0;
+        break;
     case WM_DPICHANGED:
-        return OnDpiChanged(window, wParam, lParam);
+        return OnDpiChanged(window, state, wParam, lParam);
     case WM_GETDPISCALEDSIZE_MESSAGE:
         return FALSE;  // the plain proportional size, not the dialog manager's size of the template
     case WM_REMOTE_RESERVED_1:
@@ -166,8 +203,9 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 void FocusWhereKeysWork(HWND window)
 {
     // Started minimised, the window takes the dialog's usual focus once it is restored.
-    if (!g_RemoteControl || IsIconic(window)) return;
-    if (Ipv4Value::Of(g_RemoteControl->device_address).IsUnset()) return;
+    RemoteWindowState *state = WindowStateOf(window);
+    if (!state || IsIconic(window)) return;
+    if (Ipv4Value::Of(state->remote->device_address).IsUnset()) return;
     HWND ok = GetDlgItem(window, IDC_OK);
     if (ok) SetFocus(ok);
 }

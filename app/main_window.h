@@ -5,13 +5,6 @@
 
 #include "resources/resource_ids.h"
 
-struct RemoteControl;
-
-const char REMOTE_WINDOW_CLASS[] = "VadoruRarid";
-
-// The single controller, set while WM_CREATE is handled; only the UI thread touches it.
-extern RemoteControl *g_RemoteControl;
-
 ATOM RegisterRemoteWindowClass(HINSTANCE instance);
 LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Once the window shows: with a saved address (not 0.0.0.0) the focus goes to OK, whose

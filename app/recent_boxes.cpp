@@ -3,9 +3,6 @@
 #include <string.h>
 
 #include "address/ipv4_value.h"
-#include "transport/command_transaction.h"
-
-RecentBoxes g_RecentBoxes = {};
 
 bool AddRecentBox(RecentBoxes *list, const unsigned char *address)
 {
@@ -52,12 +49,4 @@ void WriteRecentBoxes(const RecentBoxes &list, char *text)
         Ipv4Value::Of(list.addresses[i]).Format(text + used);
         used += (int)strlen(text + used);
     }
-}
-
-void NoteSentAddress(LPARAM lParam)
-{
-    Ipv4Value address = Ipv4Value::FromNotice((uintptr_t)lParam);
-    // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
-    if (address.IsUnset()) return;
-    if (AddRecentBox(&g_RecentBoxes, address.bytes)) SaveRecentBoxes(g_RecentBoxes);
 }

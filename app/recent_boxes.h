@@ -1,5 +1,6 @@
 // The boxes that commands were sent to, most recent first: kept in the settings as
 // "Recent Boxes" (the addresses in dotted text, separated by spaces) and offered by Find box.
+// The list and its text; loading and saving are the settings' (settings.h).
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
@@ -13,9 +14,6 @@ struct RecentBoxes {
     int count;
 };
 
-// The program's list, loaded when the main window is created; UI thread only.
-extern RecentBoxes g_RecentBoxes;
-
 // Puts the address first, the others after it in their order, the oldest beyond eight dropped.
 // True when the list changed.
 bool AddRecentBox(RecentBoxes *list, const unsigned char *address);
@@ -23,9 +21,3 @@ bool AddRecentBox(RecentBoxes *list, const unsigned char *address);
 // eight. Anything else is malformed: false, and the list is left empty.
 bool ReadRecentBoxes(const char *text, RecentBoxes *list);
 void WriteRecentBoxes(const RecentBoxes &list, char *text);  // RECENT_BOXES_TEXT_SIZE bytes
-// Settings (settings.cpp): a missing, foreign (not REG_SZ), over-long or malformed value loads
-// as an empty list; saving writes only "Recent Boxes".
-void LoadRecentBoxes(RecentBoxes *list);
-void SaveRecentBoxes(const RecentBoxes &list);
-// WM_TXN_SENT: a command was wholly sent to the address in lParam; the list is saved when it changed.
-void NoteSentAddress(LPARAM lParam);

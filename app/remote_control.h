@@ -26,10 +26,6 @@ struct RemoteControl {
     void SaveDeviceAddress();
 };
 
-// "Always On Top" (settings.cpp): on only when the value is a REG_DWORD of 1; saved as 0 or 1.
-bool LoadAlwaysOnTop();
-void SaveAlwaysOnTop(bool on);
-
 // Construction and teardown (main_window.cpp). Construction returns null when out of memory.
 RemoteControl *CreateRemoteControl(HWND window, const CREATESTRUCTA *creation);
 void DestroyRemoteControl(RemoteControl *remote);

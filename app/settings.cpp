@@ -3,6 +3,8 @@
 #include "app/display_scale.h"
 #include "app/recent_boxes.h"
 #include "settings/registry.h"
+#include "app/settings.h"
+#include "address/address.h"
 
 #include <limits.h>
 #include <string.h>
@@ -15,10 +17,20 @@ const char VALUE_TOP[] = "Remote Window Top";
 const char VALUE_BOTTOM[] = "Remote Window Bottom";
 const char VALUE_POPOUT[] = "Popout Window Visible";
 const char VALUE_ALWAYS_ON_TOP[] = "Always On Top";
+const char VALUE_RECENT_BOXES[] = "Recent Boxes";
+const DWORD RECENT_BOXES_BUFFER = 256;  // room to tell an over-long value from one that fits
 
 const int POPOUT_WIDTH = 266;
 const int WINDOW_HEIGHT = 545;
 const int TEMPLATE_WIDTH = 196;  // passed with SWP_NOSIZE, so only for completeness
+
+// Null when the key is missing: reading never creates it.
+HKEY OpenForReading()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return NULL;
+    return key;
+}
 
 HKEY OpenForWriting()
 {
@@ -28,6 +40,32 @@ HKEY OpenForWriting()
                         KEY_ALL_ACCESS, NULL, &key, &disposition) != ERROR_SUCCESS)
         return NULL;
     return key;
+}
+
+// A REG_DWORD of exactly four bytes; any other type or size is no number of this program's.
+bool ReadDword(HKEY key, const char *name, DWORD *value)
+{
+    DWORD type = REG_NONE, size = sizeof(*value);
+    return RegQueryValueExA(key, name, NULL, &type, (BYTE *)value, &size) == ERROR_SUCCESS &&
+           type == REG_DWORD && size == sizeof(*value);
+}
+
+// A REG_SZ read into `room` bytes of `data`, accepted when it ends with its NUL within `most`.
+bool ReadText(HKEY key, const char *name, char *data, DWORD room, DWORD most)
+{
+    DWORD type = REG_NONE, size = room;
+    return RegQueryValueExA(key, name, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS && type == REG_SZ &&
+           size <= most && size > 0 && data[size - 1] == '\0';
+}
+
+void WriteDword(HKEY key, const char *name, DWORD value)
+{
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
+}
+
+void WriteText(HKEY key, const char *name, const char *text)
+{
+    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
 }
 
 LONG ClampToLong(long long value)
@@ -59,8 +97,8 @@ void RemoteControl::LoadDeviceAddress() { LoadSavedAddress(device_address); }
 
 void RemoteControl::LoadWindowPlacement(HWND window)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    HKEY key = OpenForReading();
+    if (!key) return;
     // Each read takes at most 4 bytes and leaves in `size` what it returned, which is the room
     // of the next read; the first failure ends the sequence and the window stays put.
     LONG left = 0, right = 0, top = 0, bottom = 0, popout = 0;
@@ -95,8 +133,7 @@ void RemoteControl::SaveWindowRect(HWND window)
     if (!key) return;
     const char *names[4] = {VALUE_LEFT, VALUE_RIGHT, VALUE_TOP, VALUE_BOTTOM};
     LONG values[4] = {rect.left, rect.right, rect.top, rect.bottom};
-    for (int i = 0; i < 4; ++i)
-        RegSetValueExA(key, names[i], 0, REG_DWORD, (const BYTE *)&values[i], sizeof(LONG));
+    for (int i = 0; i < 4; ++i) WriteDword(key, names[i], (DWORD)values[i]);
     RegCloseKey(key);
 }
 
@@ -106,48 +143,35 @@ void RemoteControl::SaveDeviceAddress()
     Ipv4Value::Of(device_address).Format(text);
     HKEY key = OpenForWriting();
     if (!key) return;
-    DWORD length = 0;
-    while (text[length]) ++length;
-    RegSetValueExA(key, VALUE_ADDRESS, 0, REG_SZ, (const BYTE *)text, length + 1);
+    WriteText(key, VALUE_ADDRESS, text);
     RegCloseKey(key);
 }
 
 bool LoadAlwaysOnTop()
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    DWORD value = 0, type = REG_NONE, size = sizeof(value);
-    bool read = RegQueryValueExA(key, VALUE_ALWAYS_ON_TOP, NULL, &type, (BYTE *)&value, &size) == ERROR_SUCCESS;
+    HKEY key = OpenForReading();
+    if (!key) return false;
+    DWORD value = 0;
+    bool on = ReadDword(key, VALUE_ALWAYS_ON_TOP, &value) && value == 1;  // anything else is off
     RegCloseKey(key);
-    return read && type == REG_DWORD && size == sizeof(value) && value == 1;  // anything else is off
+    return on;
 }
 
 void SaveAlwaysOnTop(bool on)
 {
     HKEY key = OpenForWriting();
     if (!key) return;
-    DWORD value = on ? 1 : 0;
-    RegSetValueExA(key, VALUE_ALWAYS_ON_TOP, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
+    WriteDword(key, VALUE_ALWAYS_ON_TOP, on ? 1 : 0);
     RegCloseKey(key);
 }
-
-namespace {
-
-const char VALUE_RECENT_BOXES[] = "Recent Boxes";
-const DWORD RECENT_BOXES_BUFFER = 256;  // room to tell an over-long value from one that fits
-
-}  // namespace
 
 void LoadRecentBoxes(RecentBoxes *list)
 {
     *list = RecentBoxes{};
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    HKEY key = OpenForReading();
+    if (!key) return;
     char data[RECENT_BOXES_BUFFER + 1] = {0};  // one more, so that the text always ends
-    DWORD size = RECENT_BOXES_BUFFER;
-    DWORD type = REG_NONE;
-    if (RegQueryValueExA(key, VALUE_RECENT_BOXES, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS &&
-        type == REG_SZ && size <= (DWORD)RECENT_BOXES_TEXT_SIZE && size > 0 && data[size - 1] == '\0')
+    if (ReadText(key, VALUE_RECENT_BOXES, data, RECENT_BOXES_BUFFER, RECENT_BOXES_TEXT_SIZE))
         ReadRecentBoxes(data, list);
     RegCloseKey(key);
 }
@@ -158,6 +182,6 @@ void SaveRecentBoxes(const RecentBoxes &list)
     WriteRecentBoxes(list, text);
     HKEY key = OpenForWriting();
     if (!key) return;
-    RegSetValueExA(key, VALUE_RECENT_BOXES, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    WriteText(key, VALUE_RECENT_BOXES, text);
     RegCloseKey(key);
 }

@@ -3,7 +3,7 @@
 // manager's keyboard handling.
 #include "app/find_box.h"
 #include "app/held_button.h"
-#include "app/keyboard.h"
+#include "app/keyboard_keys.h"
 #include "app/main_window.h"
 #include "transport/command_transaction.h"
 

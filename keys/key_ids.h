@@ -1,5 +1,5 @@
 // Command ids that send the box's keys: the keypad's buttons, the ids that only keyboard and
-// media keys reach, and the macros. The window's other ids are its own (app/command_ids.h).
+// media keys reach, and the macros. The window's other ids are its own (app/window_ids.h).
 #pragma once
 
 enum KeyId : unsigned {

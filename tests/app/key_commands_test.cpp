@@ -1,9 +1,10 @@
 // Key commands and the free-text line against an in-process box on loopback, under Wine: the
 // bytes of every command id, the address check with its message box, and which address the
 // free text goes to.
-#include "app/command_ids.h"
+#include "app/window_ids.h"
 #include "app/key_commands.h"
-#include "app/keyboard.h"
+#include "app/media_keys.h"
+#include "app/window_state.h"
 #include "app/remote_control.h"
 #include "address/address.h"
 #include "transport/command_protocol.h"
@@ -465,9 +466,10 @@ TEST_F(KeyCommands, AppCommandRepeatsWaitForTheCommandUnderWay)
         {APPCOMMAND_VOLUME_UP, FAPPCOMMAND_KEY, true, IDC_VOL_UP},
         {APPCOMMAND_BROWSER_BACKWARD, FAPPCOMMAND_MOUSE, false, 0},
     };
+    RemoteWindowState state = {};  // what the main window keeps for its keys
     for (const Row &row : rows) {
         g_Clicks.clear();
-        EXPECT_EQ(RouteAppCommand(window, MAKELPARAM(0, row.command | row.device)), row.taken) << row.command;
+        EXPECT_EQ(RouteAppCommand(window, &state, MAKELPARAM(0, row.command | row.device)), row.taken) << row.command;
         EXPECT_EQ(g_Clicks, row.click ? std::vector<unsigned>{row.click} : std::vector<unsigned>()) << row.command;
     }
     EXPECT_GT(TransactionsUnderWay(), 0);  // the rows all saw the command under way

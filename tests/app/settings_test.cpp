@@ -2,6 +2,7 @@
 // key of its own (HKCU\Software\HalcyraTests\<pid>), which the tests read and write directly.
 #include "app/recent_boxes.h"
 #include "app/remote_control.h"
+#include "app/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,6 @@ HINSTANCE g_Instance;
 
 namespace {
 
-const char SETTINGS_KEY[] = "SOFTWARE\\Quillon\\Halcyra Remote";
 const char LEFT[] = "Remote Window Left";
 const char RIGHT[] = "Remote Window Right";
 const char TOP[] = "Remote Window Top";

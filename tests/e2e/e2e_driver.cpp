@@ -54,6 +54,8 @@
 #include <vector>
 
 #include "app/keypad.h"
+#include "keys/keys.h"
+#include "app/window_ids.h"
 #include "tests/support/dpi_aware.h"
 
 namespace {
@@ -126,7 +128,6 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 namespace {
 
-const char MAIN_CLASS[] = "VadoruRarid";
 const char MAIN_CAPTION[] = "Halcyra Remote Control";
 const DWORD SEND_TIMEOUT_MS = 10000;
 
@@ -154,6 +155,7 @@ DWORD StyleOf(const KeypadControl &control)
 const char *TextOf(const KeypadControl &control, const char *address)
 {
     if (control.label) return control.label;
+    if (const KeyCommandRow *row = FindKeyCommandRow((unsigned)control.id)) return row->label;
     return control.id == ADDRESS_FIELD_ID ? address : "";
 }
 
@@ -177,12 +179,12 @@ bool ParseNumber(const char *text, unsigned long *value)
     return end && end != text && *end == '\0';
 }
 
-HWND FindMain() { return FindWindowA(MAIN_CLASS, NULL); }
+HWND FindMain() { return FindWindowA(REMOTE_WINDOW_CLASS, NULL); }
 
 HWND RequireMain()
 {
     HWND main_window = FindMain();
-    if (!main_window) Fail("no window of class %s", MAIN_CLASS);
+    if (!main_window) Fail("no window of class %s", REMOTE_WINDOW_CLASS);
     return main_window;
 }
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/window_ids.h"
 #include "tests/support/thread_count.h"
 
 namespace {
@@ -20,7 +21,7 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &pid);
     char name[32] = {0};
     GetClassNameA(window, name, sizeof(name));
-    if (pid == state->pid && lstrcmpA(name, "VadoruRarid") == 0) {
+    if (pid == state->pid && lstrcmpA(name, REMOTE_WINDOW_CLASS) == 0) {
         state->found = window;
         return FALSE;
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_ids.h"
 #include "tests/support/loopback_box.h"
 #include "tests/support/remote_process.h"
 #include "tests/support/dpi_aware.h"
@@ -179,10 +180,10 @@ int main(int argc, char **argv)
 
     // Start-up, alternating the two programs so that both see the same machine.
     std::vector<double> remote_starts, bare_starts;
-    StartUpMs(exe, "VadoruRarid", BOX_ADDRESS);  // first runs load the system DLLs
+    StartUpMs(exe, REMOTE_WINDOW_CLASS, BOX_ADDRESS);  // first runs load the system DLLs
     StartUpMs(bare, "BareWindow", "ready");
     for (int i = 0; i < (latency_only ? 0 : 10); ++i) {
-        remote_starts.push_back(StartUpMs(exe, "VadoruRarid", BOX_ADDRESS));
+        remote_starts.push_back(StartUpMs(exe, REMOTE_WINDOW_CLASS, BOX_ADDRESS));
         bare_starts.push_back(StartUpMs(bare, "BareWindow", "ready"));
     }
     double remote_start = latency_only ? 0 : Percentile(remote_starts, 0.5);

@@ -1,0 +1,30 @@
+// Controls laid out from a table of 96-dpi rectangles: made at the window's dpi in one font, and
+// moved and given a new font when the window reaches a monitor of another scale. The keypad and
+// Find box are both laid out this way.
+#pragma once
+#include <windows.h>
+
+struct ControlRect {
+    int x, y, width, height;  // pixels of the client area at 96 dpi
+};
+
+// The font of a window's controls: "Arial" of this height (pixels at 96 dpi) and weight.
+struct LayoutFont {
+    int height;
+    int weight;  // FW_...
+};
+
+HFONT CreateLayoutFont(const LayoutFont &face, UINT dpi);
+// Each value scaled on its own: controls that touch at 96 dpi still touch at the usual scales.
+ControlRect ScaledRect(const ControlRect &rect, UINT dpi);
+// A child control at the rectangle, in pixels as given.
+HWND CreateControl(HWND parent, HINSTANCE instance, const char *window_class, DWORD style,
+                   const ControlRect &rect, int id, const char *label);
+// The control takes its rectangle for the dpi and the font (without one it keeps its own).
+void PlaceControl(HWND control, const ControlRect &rect, UINT dpi, HFONT font);
+// After every control has the new font the old one is deleted; without a new one they all keep
+// the old.
+void KeepNewFont(HFONT *font, HFONT new_font);
+// WM_DPICHANGED: the window takes the rectangle that the system suggests. Returns the new dpi,
+// or 0 when the message did not come from the system.
+UINT TakeSuggestedRect(HWND window, WPARAM wParam, LPARAM lParam);

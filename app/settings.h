@@ -1,0 +1,20 @@
+// The settings: one key of the current user's registry, its value names, and every load and
+// save of the remote. Each operation opens the key and closes it again before it returns.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include "settings/registry.h"  // the key's path, and the reads the sender shares
+
+struct RecentBoxes;
+
+// The device address and the window's placement are the controller's own operations
+// (remote_control.h), kept in settings.cpp with these.
+
+// "Always On Top": on only when the value is a REG_DWORD of 1; saved as 0 or 1.
+bool LoadAlwaysOnTop();
+void SaveAlwaysOnTop(bool on);
+// "Recent Boxes": a missing, foreign (not REG_SZ), over-long or malformed value loads as an
+// empty list; saving writes only that value.
+void LoadRecentBoxes(RecentBoxes *list);
+void SaveRecentBoxes(const RecentBoxes &list);

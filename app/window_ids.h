@@ -1,0 +1,50 @@
+/* The main window's ids and private messages: its class name, the command ids of the keypad's
+   controls and of the key commands, the system menu's items, the timers, Find box's controls and
+   the private messages the window takes. remote.rc reads the class name from here too, so it
+   keeps to what the resource compiler reads. */
+#ifndef HALCYRA_WINDOW_IDS_H
+#define HALCYRA_WINDOW_IDS_H
+
+#define REMOTE_WINDOW_CLASS_TEXT "VadoruRarid"
+
+#ifndef RC_INVOKED
+#include <winsock2.h>
+#include <windows.h>
+
+#include "keys/key_ids.h"
+
+const char REMOTE_WINDOW_CLASS[] = REMOTE_WINDOW_CLASS_TEXT;
+
+// The ids that send the box's keys are the key vocabulary's (keys/key_ids.h); these are the
+// window's own.
+enum CommandId : unsigned {
+    IDC_ADDRESS_LABEL = 1043,
+    IDC_ADDRESS = 1044,
+    IDC_FREE_TEXT = 1046,
+    IDC_SEND_TEST = 1048,
+};
+
+// Items of the system menu; below 0xF000 with the low four bits clear, as system commands need.
+const UINT IDM_KEY_LIST = 0x0A10;       // shows the key list
+const UINT IDM_FIND_BOX = 0x0A20;       // opens Find box
+const UINT IDM_ALWAYS_ON_TOP = 0x0A50;  // keeps the window above others
+
+// Timers of the main window.
+const UINT_PTR IDT_KEY_PRESSED = 0x0A11;    // a button looks pressed for a moment after its key
+const UINT_PTR IDT_BUTTON_REPEAT = 0x0A51;  // while a repeating button is held
+
+// Find box's controls.
+enum FindBoxId {
+    IDC_FIND_RANGE_LABEL = 1201,
+    IDC_FIND_RANGE = 1202,
+    IDC_FIND_SEARCH = 1203,
+    IDC_FIND_LIST = 1204,
+    IDC_FIND_STATUS = 1205,
+};
+
+// Private messages that the main window consumes without any action.
+const UINT WM_REMOTE_RESERVED_1 = 0x8004;
+const UINT WM_REMOTE_RESERVED_2 = 0x8005;
+
+#endif /* RC_INVOKED */
+#endif /* HALCYRA_WINDOW_IDS_H */
