@@ -31,15 +31,23 @@ int ReadAddressText(const char *text, unsigned char *address)
     return 1;
 }
 
-void LoadSavedAddress(unsigned char *address)
+bool LoadSavedAddressText(char *text)
 {
+    text[0] = '\0';
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     char data[ADDRESS_BUFFER] = {0};
     DWORD size = ADDRESS_BUFFER;
     DWORD type;
-    if (RegQueryValueExA(key, VALUE_ADDRESS, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS &&
-        UsableAddressText(data, size))
-        IPAddrStrToByte(data, address);
+    bool usable = RegQueryValueExA(key, VALUE_ADDRESS, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS &&
+                  UsableAddressText(data, size);
     RegCloseKey(key);
+    if (usable) lstrcpynA(text, data, ADDRESS_TEXT_MAX + 1);
+    return usable;
+}
+
+void LoadSavedAddress(unsigned char *address)
+{
+    char text[ADDRESS_TEXT_MAX + 1];
+    if (LoadSavedAddressText(text)) IPAddrStrToByte(text, address);
 }

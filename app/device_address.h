@@ -13,6 +13,10 @@ const unsigned ADDRESS_TEXT_MAX = 19;
 // address as it was.
 int ReadAddressText(const char *text, unsigned char *address);
 
+// The saved "IP Address" as text (up to ADDRESS_TEXT_MAX characters, into a buffer of one more)
+// when the value is usable text; false, with the text empty, when it is absent or unusable.
+bool LoadSavedAddressText(char *text);
+
 // Reads the saved "IP Address" into the address, as the remote does at start: the value's text
 // up to its first NUL, converted whatever it holds; an absent or unusable value leaves the
 // address as it was.

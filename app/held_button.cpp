@@ -1,7 +1,7 @@
 #include "app/held_button.h"
 
 #include "app/command_ids.h"
-#include "transport/command_transaction.h"
+#include "app/key_commands.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ LRESULT RepeatHeldButton(HWND window)
         return 0;
     }
     // Not pushed while the pointer is off the button; the same rule as a held key's repeats.
-    if ((SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) && TransactionsUnderWay() == 0) {
+    if ((SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) && !CommandUnderWayForBoxInUse(window)) {
         g_Repeated = true;
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), (LPARAM)button);
     }

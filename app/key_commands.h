@@ -22,6 +22,12 @@ extern const int KEY_COMMAND_TABLE_SIZE;
 // otherwise returns 0 and leaves the address as it was.
 int ReadAddressField(HWND window, unsigned char *address, int field_id);
 
+// The box in use is the one whose address the field holds now. Only notices for it reach the
+// sign and the recent boxes, and a held key's repeats wait only for its commands.
+bool ReadBoxInUse(HWND window, unsigned char *address);
+bool CommandUnderWayForBoxInUse(HWND window);
+bool NoticeIsForBoxInUse(HWND window, LPARAM lParam);
+
 // The tag a key command's transaction carries: its place in ALL_KEY_COMMANDS plus 1; 0 is a
 // free-text line. KeyCommandOfTag gives the key command back, or null for 0 and unknown tags.
 unsigned short KeyCommandTag(const KeyCommand *key);

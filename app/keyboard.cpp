@@ -148,13 +148,15 @@ bool TranslateKeypadKey(HWND window, const MSG *msg)
     if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
     UINT virtual_key = (UINT)msg->wParam;
     bool repeat = (msg->lParam & KEY_WAS_DOWN) != 0;
-    // A held key repeats, but never piles up commands behind one still under way.
-    bool hold_back = repeat && TransactionsUnderWay() > 0;
+    // A held key repeats, but never piles up commands behind one still under way for its box.
+    bool hold_back = repeat && CommandUnderWayForBoxInUse(window);
     if (IsMediaKey(virtual_key)) {
         g_MediaKeyDownPassed = !hold_back;
         return hold_back;
     }
     if (IsTextField(window, msg->hwnd)) return false;  // typing edits the text
+    // The dialog manager turns each repeat of a held Return on a button into a click.
+    if (virtual_key == VK_RETURN) return hold_back;
     const KeyboardKey *key = FindKeyboardKey(virtual_key);
     if (!key) return false;
     if (!hold_back) ClickButton(window, key->id);
@@ -170,7 +172,7 @@ bool RouteAppCommand(HWND window, LPARAM lParam)
     for (int i = 0; i < APP_COMMAND_KEY_COUNT; ++i) {
         if (APP_COMMAND_KEYS[i].app_command != command) continue;
         // Held back like a held key's repeats: taken, so the system does not act on it either.
-        if (!repeat || TransactionsUnderWay() == 0) ClickButton(window, APP_COMMAND_KEYS[i].id);
+        if (!repeat || !CommandUnderWayForBoxInUse(window)) ClickButton(window, APP_COMMAND_KEYS[i].id);
         return true;
     }
     return false;

@@ -107,6 +107,21 @@ LRESULT OnTransactionDone(LPARAM lParam)
     return 0;
 }
 
+// Notices for a box no longer in the address field change nothing: the sign speaks of the box
+// in use, and a late success from an old box does not move it up the recent boxes.
+LRESULT OnTransactionSent(HWND window, LPARAM lParam)
+{
+    if (!NoticeIsForBoxInUse(window, lParam)) return 0;
+    NoteSentAddress(lParam);
+    return ClearDeliverySign(window);
+}
+
+LRESULT OnTransactionUndelivered(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (!NoticeIsForBoxInUse(window, lParam)) return 0;
+    return ShowDeliverySign(window, wParam, lParam);
+}
+
 }  // namespace
 
 LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -127,10 +142,9 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TXN_DONE:
         return OnTransactionDone(lParam);
     case WM_TXN_SENT:
-        NoteSentAddress(lParam);
-        return ClearDeliverySign(window);
+        return OnTransactionSent(window, lParam);
     case WM_TXN_UNDELIVERED:
-        return ShowDeliverySign(window, wParam, lParam);
+        return OnTransactionUndelivered(window, wParam, lParam);
     case WM_CTLCOLORSTATIC:
         if (HBRUSH brush = DeliverySignColours((HDC)wParam, (HWND)lParam)) return (LRESULT)brush;
         break;

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "transport/command_protocol.h"
+#include "transport/system_library.h"
 #include "transport/winsock_session.h"
 
 // Shared by the owner and the worker; freed by the last of the two to let go. The lock makes a
@@ -221,7 +222,7 @@ bool FindLocalNetwork(char *text)
 {
     // Resolved at run time: iphlpapi.dll is loaded only while the dialog asks.
     typedef ULONG(WINAPI * GetAdaptersAddressesFunction)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
-    HMODULE iphlpapi = LoadLibraryA("iphlpapi.dll");
+    HMODULE iphlpapi = LoadSystemLibrary("iphlpapi.dll");
     if (!iphlpapi) return false;
     GetAdaptersAddressesFunction get_adapters =
         (GetAdaptersAddressesFunction)(void *)GetProcAddress(iphlpapi, "GetAdaptersAddresses");
