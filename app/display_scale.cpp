@@ -1,5 +1,7 @@
 #include "app/display_scale.h"
 
+#include "transport/system_library.h"
+
 namespace {
 
 // GetDpiForMonitor (shcore.dll, Windows 8.1 on): the effective dpi of the window's monitor.
@@ -7,11 +9,7 @@ UINT MonitorDpi(HWND window)
 {
     typedef HRESULT(WINAPI * GetDpiForMonitorFunction)(HMONITOR, int, UINT *, UINT *);
     const int MDT_EFFECTIVE_DPI_VALUE = 0;  // MONITOR_DPI_TYPE; not in the Windows 7 headers
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (!length || length > MAX_PATH - sizeof("\\shcore.dll")) return 0;
-    lstrcatA(path, "\\shcore.dll");  // from the system folder only
-    HMODULE shcore = LoadLibraryA(path);
+    HMODULE shcore = LoadSystemLibrary("shcore.dll");
     if (!shcore) return 0;  // Windows 7
     GetDpiForMonitorFunction get_dpi_for_monitor =
         (GetDpiForMonitorFunction)(void *)GetProcAddress(shcore, "GetDpiForMonitor");

@@ -1,9 +1,9 @@
 #include "app/held_button.h"
 
+#include "app/key_commands.h"
 #include "app/key_repeat.h"
 #include "app/window_ids.h"
 #include "app/window_state.h"
-#include "transport/command_transaction.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ LRESULT RepeatHeldButton(HWND window)
         return 0;
     }
     // Not pushed while the pointer is off the button; the same rule as a held key's repeats.
-    if ((SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) && TransactionsUnderWay() == 0) {
+    if ((SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) && !RepeatWaits(window)) {
         state->held.repeated = true;
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), (LPARAM)button);
         state = WindowStateOf(window);  // the click's box may have outlived the window

@@ -1,10 +1,14 @@
 #include "app/key_commands.h"
 
 #include "address/ipv4_value.h"
+#include "app/delivery_sign.h"
 #include "app/window_ids.h"
+#include "app/window_state.h"
 #include "app/remote_control.h"
 #include "transport/command_protocol.h"
 #include "transport/command_transaction.h"
+
+#include <string.h>
 
 int ReadAddressField(HWND window, unsigned char *address, int field_id)
 {
@@ -17,6 +21,35 @@ int ReadAddressField(HWND window, unsigned char *address, int field_id)
     return 1;
 }
 
+bool ReadBoxInUse(HWND window, unsigned char *address)
+{
+    return ReadAddressField(window, address, IDC_ADDRESS) != 0;
+}
+
+bool CommandUnderWayForBoxInUse(HWND window)
+{
+    unsigned char address[4];
+    return ReadBoxInUse(window, address) && TransactionsUnderWayFor(address, DEVICE_COMMAND_PORT) > 0;
+}
+
+bool NoticeIsForBoxInUse(HWND window, LPARAM lParam)
+{
+    unsigned char address[4];
+    Ipv4Value noticed = Ipv4Value::FromNotice((uintptr_t)lParam);
+    return ReadBoxInUse(window, address) && memcmp(address, noticed.bytes, 4) == 0;
+}
+
+namespace {
+
+// The sign for a key that never became a transaction, as for one that ended unsent.
+void ShowNotStarted(HWND window, const unsigned char *address, int error, unsigned short tag)
+{
+    RemoteWindowState *state = WindowStateOf(window);
+    if (state) ShowDeliverySign(window, &state->sign, MAKEWPARAM(error, tag), (LPARAM)Ipv4Value::Of(address).Notice());
+}
+
+}  // namespace
+
 bool RemoteControl::CheckAddress(HWND window)
 {
     if (ReadAddressField(window, device_address, IDC_ADDRESS)) return true;
@@ -24,15 +57,23 @@ bool RemoteControl::CheckAddress(HWND window)
     return false;
 }
 
+// A key that the transport did not take shows the sign at once, as one that ended unsent.
 bool RemoteControl::SendKey(HWND window, const char *bytes, int length, unsigned short tag)
 {
-    return CommandTransaction::Start(window, device_address, DEVICE_COMMAND_PORT, bytes, length, tag);
+    if (CommandTransaction::Start(window, device_address, DEVICE_COMMAND_PORT, bytes, length, tag)) return true;
+    ShowNotStarted(window, device_address, WSAENOBUFS, tag);
+    return false;
 }
 
 bool RemoteControl::SendKeyCommands(HWND window, unsigned id)
 {
     const KeyCommandRow *row = FindKeyCommandRow(id);
     if (!row) return false;
+    // A button's keys go whole or not at all: half a channel number would tune another channel.
+    if (TransactionRoomFor(device_address, DEVICE_COMMAND_PORT) < row->count) {
+        ShowNotStarted(window, device_address, WSAETOOMANYREFS, KeyCommandTag(row->keys[0]));
+        return false;
+    }
     // Started one after another; the transport keeps them in this order at the box.
     for (int i = 0; i < row->count; ++i)
         SendKey(window, row->keys[i]->bytes, row->keys[i]->length, KeyCommandTag(row->keys[i]));

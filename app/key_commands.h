@@ -9,3 +9,9 @@
 // Reads the address field; on a valid single address writes its bytes and returns 1,
 // otherwise returns 0 and leaves the address as it was.
 int ReadAddressField(HWND window, unsigned char *address, int field_id);
+
+// The box in use is the one whose address the field holds now. Only notices for it reach the
+// sign and the recent boxes, and a held key's repeats wait only for its commands.
+bool ReadBoxInUse(HWND window, unsigned char *address);
+bool CommandUnderWayForBoxInUse(HWND window);
+bool NoticeIsForBoxInUse(HWND window, LPARAM lParam);

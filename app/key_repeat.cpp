@@ -1,6 +1,6 @@
 #include "app/key_repeat.h"
 
-#include "transport/command_transaction.h"
+#include "app/key_commands.h"
 
 namespace {
 
@@ -8,7 +8,7 @@ const DWORD APP_COMMAND_REPEAT_MS = 500;  // longer than the gap between a held 
 
 }  // namespace
 
-bool RepeatWaits() { return TransactionsUnderWay() > 0; }
+bool RepeatWaits(HWND window) { return CommandUnderWayForBoxInUse(window); }
 
 void NoteMediaKeyDown(KeyRepeat *repeat, bool passed) { repeat->media_key_down_passed = passed; }
 

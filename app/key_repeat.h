@@ -14,8 +14,8 @@ struct KeyRepeat {
     bool media_key_down_passed;  // the next WM_APPCOMMAND comes from a key-down judged here
 };
 
-// A repeat is dropped while this holds.
-bool RepeatWaits();
+// A repeat is dropped while a command for the box in use is under way.
+bool RepeatWaits(HWND window);
 // The keyboard step has judged a media key's key-down (passed or held back); its WM_APPCOMMAND
 // follows.
 void NoteMediaKeyDown(KeyRepeat *repeat, bool passed);

@@ -82,12 +82,14 @@ bool TranslateKeypadKey(HWND window, const MSG *msg)
     UINT virtual_key = (UINT)msg->wParam;
     bool repeat = (msg->lParam & KEY_WAS_DOWN) != 0;
     // A held key repeats, but never piles up commands behind one still under way.
-    bool hold_back = repeat && RepeatWaits();
+    bool hold_back = repeat && RepeatWaits(window);
     if (IsMediaKey(virtual_key)) {
         NoteMediaKeyDown(&state->repeat, !hold_back);
         return hold_back;
     }
     if (IsTextField(window, msg->hwnd)) return false;  // typing edits the text
+    // The dialog manager turns each repeat of a held Return on a button into a click.
+    if (virtual_key == VK_RETURN) return hold_back;
     const KeyboardKey *key = FindKeyboardKey(virtual_key);
     if (!key) return false;
     if (!hold_back) ClickButton(window, &state->pressed, key->id);

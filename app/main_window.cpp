@@ -144,6 +144,21 @@ bool OnSysCommand(HWND window, WPARAM wParam)
     return false;
 }
 
+// Notices for a box no longer in the address field change nothing: the sign speaks of the box
+// in use, and a late success from an old box does not move it up the recent boxes.
+LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, LPARAM lParam)
+{
+    if (!NoticeIsForBoxInUse(window, lParam)) return 0;
+    NoteSentAddress(&state->find_box, lParam);
+    return ClearDeliverySign(window, &state->sign);
+}
+
+LRESULT OnTransactionUndelivered(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
+{
+    if (!NoticeIsForBoxInUse(window, lParam)) return 0;
+    return ShowDeliverySign(window, &state->sign, wParam, lParam);
+}
+
 }  // namespace
 
 RemoteWindowState *WindowStateOf(HWND window)
@@ -171,11 +186,10 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return OnTransactionDone(lParam);
     case WM_TXN_SENT:
         if (!state) break;
-        NoteSentAddress(&state->find_box, lParam);
-        return ClearDeliverySign(window, &state->sign);
+        return OnTransactionSent(window, state, lParam);
     case WM_TXN_UNDELIVERED:
         if (!state) break;
-        return ShowDeliverySign(window, &state->sign, wParam, lParam);
+        return OnTransactionUndelivered(window, state, wParam, lParam);
     case WM_CTLCOLORSTATIC:
         if (!state) break;
         if (HBRUSH brush = DeliverySignColours(&state->sign, (HDC)wParam, (HWND)lParam)) return (LRESULT)brush;

@@ -35,7 +35,7 @@ bool RouteAppCommand(HWND window, RemoteWindowState *state, LPARAM lParam)
     for (int i = 0; i < APP_COMMAND_KEY_COUNT; ++i) {
         if (APP_COMMAND_KEYS[i].app_command != command) continue;
         // Held back like a held key's repeats: taken, so the system does not act on it either.
-        if (!repeat || !RepeatWaits()) ClickButton(window, &state->pressed, APP_COMMAND_KEYS[i].id);
+        if (!repeat || !RepeatWaits(window)) ClickButton(window, &state->pressed, APP_COMMAND_KEYS[i].id);
         return true;
     }
     return false;

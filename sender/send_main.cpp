@@ -19,12 +19,15 @@ namespace {
 
 const char OWNER_WINDOW_CLASS[] = "HalcyraSendOwner";
 const UINT_PTR IDT_SEND_WAIT = 1;
-// Commands started ahead of the box: the next worker is ready when its turn comes, while a
-// long run holds only this many transactions at a time.
-const size_t SEND_AHEAD = 8;
+const UINT_PTR IDT_SEND_BOUND = 2;
+// Commands started ahead of the box: a usual run's keys all at once, so that the keys behind
+// one that cannot connect end with it, while a very long run holds only this many at a time.
+const size_t SEND_AHEAD = 256;
+// Beyond the transport's own bounds for the run's keys: time for the process's own work.
+const DWORD SEND_BOUND_MARGIN_MS = 5000;
 const int EXIT_SENT = 0, EXIT_NOT_SENT = 1, EXIT_BAD_ARGUMENT = 2;
 
-enum CommandState { COMMAND_PENDING, COMMAND_UNDER_WAY, COMMAND_NOT_SENT };
+enum CommandState { COMMAND_PENDING, COMMAND_UNDER_WAY, COMMAND_SENT, COMMAND_NOT_SENT };
 
 // The one run of the program; only the main thread touches it.
 struct SendRun {
@@ -37,6 +40,7 @@ struct SendRun {
     size_t ended = 0;     // of those, ended (WM_TXN_DONE)
     bool pausing = false; // a /wait runs
     bool any_not_sent = false;
+    bool out_of_time = false;  // the run's bound passed before every command ended
 };
 SendRun g_Run;
 
@@ -106,10 +110,38 @@ void OnPauseOver(HWND window)
     Advance(window);
 }
 
-void OnSent(HWND window)
+void OnSent(HWND window, WPARAM wParam)
 {
     ++g_Run.settled;
+    size_t index = (size_t)UndeliveredTag(wParam) - 1;
+    if (index < g_Run.states.size() && g_Run.states[index] == COMMAND_UNDER_WAY) g_Run.states[index] = COMMAND_SENT;
     Advance(window);
+}
+
+// The whole run's bound: the longest its keys can take at the transport's bounds, its pauses,
+// and a margin. A notice that never comes cannot keep the program waiting.
+DWORD RunBoundMs()
+{
+    DWORD pauses = 0;
+    int commands = 0;
+    for (const KeyStep &step : g_Run.plan.steps) {
+        if (step.kind == STEP_WAIT) pauses += step.wait_ms;
+        else ++commands;
+    }
+    return pauses + TransactionsEndWithinMs(commands) + SEND_BOUND_MARGIN_MS;
+}
+
+void OnOutOfTime(HWND window)
+{
+    KillTimer(window, IDT_SEND_BOUND);
+    g_Run.out_of_time = true;
+    for (size_t i = 0; i < g_Run.states.size(); ++i) {
+        if (g_Run.plan.steps[i].kind == STEP_WAIT) continue;
+        if (g_Run.states[i] == COMMAND_PENDING || g_Run.states[i] == COMMAND_UNDER_WAY)
+            fprintf(stderr, "HalcyraSend: %s did not end within %lu s\n", CommandName(g_Run.plan.steps[i]).c_str(),
+                    (unsigned long)(RunBoundMs() / 1000));
+    }
+    PostQuitMessage(0);
 }
 
 void OnUndelivered(HWND window, WPARAM wParam)
@@ -132,9 +164,10 @@ LRESULT CALLBACK OwnerWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_TIMER:
         if (wParam == IDT_SEND_WAIT) OnPauseOver(window);
+        if (wParam == IDT_SEND_BOUND) OnOutOfTime(window);
         return 0;
     case WM_TXN_SENT:
-        OnSent(window);
+        OnSent(window, wParam);
         return 0;
     case WM_TXN_UNDELIVERED:
         OnUndelivered(window, wParam);
@@ -165,16 +198,39 @@ int Send()
         return EXIT_NOT_SENT;
     }
     g_Run.states.assign(g_Run.plan.steps.size(), COMMAND_PENDING);
+    if (!SetTimer(window, IDT_SEND_BOUND, RunBoundMs(), NULL)) {
+        fprintf(stderr, "HalcyraSend: nothing sent: no timer to bound the run\n");
+        DestroyWindow(window);
+        return EXIT_NOT_SENT;
+    }
     Advance(window);
     MSG msg;
     while (GetMessageA(&msg, NULL, 0, 0) > 0) DispatchMessageA(&msg);
     DestroyWindow(window);
     if (g_Run.plan.verbose) {
         for (size_t i = 0; i < g_Run.states.size(); ++i)
-            if (g_Run.states[i] == COMMAND_UNDER_WAY)
+            if (g_Run.states[i] == COMMAND_SENT)
                 printf("sent %s to %s\n", CommandName(g_Run.plan.steps[i]).c_str(), Dotted(g_Run.address).c_str());
     }
-    return g_Run.any_not_sent ? EXIT_NOT_SENT : EXIT_SENT;
+    return g_Run.any_not_sent || g_Run.out_of_time ? EXIT_NOT_SENT : EXIT_SENT;
+}
+
+// The remote's saved address, checked as the address field is: a value that does not pass is
+// refused rather than read as far as it goes ("192.168.1.300" is not 192.168.1.44).
+int LoadCheckedSavedAddress(Ipv4Value *address)
+{
+    char saved[IPV4_TEXT_MAX + 1];
+    if (LoadSavedAddressText(saved) && !Ipv4Value::Parse(saved, address)) {
+        fprintf(stderr, "HalcyraSend: no ADDRESS given, and the remote's saved address \"%s\" is not a valid "
+                        "address; nothing sent\n%s", saved, SEND_SYNOPSIS);
+        return EXIT_BAD_ARGUMENT;
+    }
+    if (address->IsUnset()) {
+        fprintf(stderr, "HalcyraSend: no ADDRESS given, and the remote has saved none for this user\n%s",
+                SEND_SYNOPSIS);
+        return EXIT_BAD_ARGUMENT;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -196,13 +252,8 @@ int main(int argc, char **argv)
     }
     if (g_Run.plan.address_given) {
         g_Run.address = g_Run.plan.address;
-    } else {
-        LoadSavedAddress(g_Run.address.bytes);
-        if (g_Run.address.IsUnset()) {
-            fprintf(stderr, "HalcyraSend: no ADDRESS given, and the remote has saved none for this user\n%s",
-                    SEND_SYNOPSIS);
-            return EXIT_BAD_ARGUMENT;
-        }
+    } else if (int status = LoadCheckedSavedAddress(&g_Run.address)) {
+        return status;
     }
     return Send();
 }

@@ -3,6 +3,8 @@
 #include "address/address.h"
 #include "address/ipv4_value.h"
 
+#include <string.h>
+
 namespace {
 
 const DWORD ADDRESS_BUFFER = 260;
@@ -28,12 +30,21 @@ bool ReadSetting(const char *name, void *data, DWORD *size, DWORD *type)
     return read;
 }
 
-void LoadSavedAddress(unsigned char *address)
+bool LoadSavedAddressText(char *text)
 {
+    text[0] = '\0';
     char data[ADDRESS_BUFFER] = {0};
     DWORD size = ADDRESS_BUFFER;
     DWORD type;
+    if (!ReadSetting(VALUE_ADDRESS, data, &size, &type) || !UsableAddressText(data, size)) return false;
+    memcpy(text, data, IPV4_TEXT_MAX);
+    text[IPV4_TEXT_MAX] = '\0';
+    return true;
+}
+
+void LoadSavedAddress(unsigned char *address)
+{
     // Not the address field's check: a saved text is taken as IPAddrStrToByte reads it.
-    if (ReadSetting(VALUE_ADDRESS, data, &size, &type) && UsableAddressText(data, size))
-        IPAddrStrToByte(data, address);
+    char text[IPV4_TEXT_MAX + 1];
+    if (LoadSavedAddressText(text)) IPAddrStrToByte(text, address);
 }

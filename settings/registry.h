@@ -13,6 +13,10 @@ const char VALUE_ADDRESS[] = "IP Address";
 // value is missing or does not fit.
 bool ReadSetting(const char *name, void *data, DWORD *size, DWORD *type);
 
+// The saved "IP Address" as text (up to IPV4_TEXT_MAX characters, into a buffer of one more)
+// when the value is usable text; false, with the text empty, when it is absent or unusable.
+bool LoadSavedAddressText(char *text);
+
 // Reads the saved "IP Address" into the address, as the remote does at start: the value's text
 // up to its first NUL, converted whatever it holds; an absent or unusable value leaves the
 // address as it was.

@@ -29,6 +29,9 @@ struct BoxLine {
     CommandTransaction *first_held;   // keys not yet handed to a worker, oldest first
     CommandTransaction *last_held;
     TransactionTurn *last_turn;       // the newest key's turn, held for the next key
+    unsigned joined;                  // keys that joined since the entry was last free
+    unsigned failed_through;          // keys up to this place end unsent (0: none)
+    int failure;                      // with this error: a key before them could not connect
 };
 
 namespace {
@@ -70,6 +73,24 @@ BoxLine *FindLine(const CommandTransaction *txn)
     return free_line;
 }
 
+// Under the line lock: the entry is free again.
+void FreeLine(BoxLine *line)
+{
+    LetGoOfTurn(line->last_turn);
+    line->last_turn = NULL;
+    line->joined = 0;
+    line->failed_through = 0;
+    line->failure = 0;
+}
+
+// Under the line lock: the entry of a box, without taking a free one.
+BoxLine *ExistingLine(const unsigned char *address, unsigned short port)
+{
+    for (BoxLine &line : g_Lines)
+        if (line.under_way > 0 && line.port == port && memcmp(line.address, address, 4) == 0) return &line;
+    return NULL;
+}
+
 // Advances the transaction's turn; under the line lock, so that a key joining its line sees
 // either the old stage and is held, or the new one and goes.
 CommandTransaction *AdvanceInLine(CommandTransaction *txn, LONG stage)
@@ -87,10 +108,7 @@ CommandTransaction *AdvanceInLine(CommandTransaction *txn, LONG stage)
     }
     if (line && stage == TURN_ENDED) {
         txn->line = NULL;
-        if (--line->under_way == 0) {  // no key left for the box: the entry is free again
-            LetGoOfTurn(line->last_turn);
-            line->last_turn = NULL;
-        }
+        if (--line->under_way == 0) FreeLine(line);  // no key left for the box
     }
     ReleaseSRWLockExclusive(&g_LineLock);
     return next;
@@ -124,6 +142,7 @@ LinePlace JoinBoxLine(CommandTransaction *txn)
     }
     ++line->under_way;
     txn->line = line;
+    txn->line_seq = ++line->joined;
     txn->previous = line->last_turn;  // the line's hold on it passes to this key
     line->last_turn = txn->turn;
     HoldTurn(txn->turn);
@@ -147,10 +166,8 @@ void LeaveBoxLineUnstarted(CommandTransaction *txn)
     line->last_turn = txn->previous;
     txn->previous = NULL;
     txn->line = NULL;
-    if (--line->under_way == 0) {
-        LetGoOfTurn(line->last_turn);
-        line->last_turn = NULL;
-    }
+    --line->joined;
+    if (--line->under_way == 0) FreeLine(line);
     ReleaseSRWLockExclusive(&g_LineLock);
 }
 
@@ -159,6 +176,53 @@ CommandTransaction *MarkConnectingInLine(CommandTransaction *txn) { return Advan
 CommandTransaction *MarkSentInLine(CommandTransaction *txn) { return AdvanceInLine(txn, TURN_SENT); }
 
 CommandTransaction *MarkEndedInLine(CommandTransaction *txn) { return AdvanceInLine(txn, TURN_ENDED); }
+
+CommandTransaction *FailKeysWaitingInLine(CommandTransaction *txn, int error)
+{
+    AcquireSRWLockExclusive(&g_LineLock);
+    CommandTransaction *failing = NULL;
+    if (BoxLine *line = txn->line) {
+        line->failed_through = line->joined;
+        line->failure = error;
+        // Every held key joined before now; a key that joins from here on tries for itself.
+        failing = line->first_held;
+        line->first_held = line->last_held = NULL;
+    }
+    ReleaseSRWLockExclusive(&g_LineLock);
+    return failing;
+}
+
+int LineFailure(const CommandTransaction *txn)
+{
+    AcquireSRWLockShared(&g_LineLock);
+    const BoxLine *line = txn->line;
+    int error = line && line->failed_through && txn->line_seq <= line->failed_through ? line->failure : 0;
+    ReleaseSRWLockShared(&g_LineLock);
+    return error;
+}
+
+int KeysInLine(const unsigned char *address, unsigned short port)
+{
+    AcquireSRWLockShared(&g_LineLock);
+    const BoxLine *line = ExistingLine(address, port);
+    int keys = line ? line->under_way : 0;
+    ReleaseSRWLockShared(&g_LineLock);
+    return keys;
+}
+
+int RoomInLine(const unsigned char *address, unsigned short port)
+{
+    AcquireSRWLockShared(&g_LineLock);
+    int room = 0;
+    if (const BoxLine *line = ExistingLine(address, port)) {
+        room = TXN_MAX_WAITING_PER_BOX - line->under_way;
+    } else {
+        for (const BoxLine &line : g_Lines)
+            if (line.under_way == 0) room = TXN_MAX_WAITING_PER_BOX;
+    }
+    ReleaseSRWLockShared(&g_LineLock);
+    return room;
+}
 
 // However long the key before it takes to send (it ends within its own bounds, so this wait
 // does too), then at most TXN_ORDER_HOLD_MS for it to end. A key before it already ended

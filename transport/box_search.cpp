@@ -7,6 +7,7 @@
 
 #include "address/ipv4_value.h"
 #include "transport/command_protocol.h"
+#include "transport/system_library.h"
 #include "transport/winsock_session.h"
 
 // Shared by the owner and the worker; freed by the last of the two to let go. The lock makes a
@@ -223,7 +224,7 @@ bool FindLocalNetwork(char *text)
 {
     // Resolved at run time: iphlpapi.dll is loaded only while the dialog asks.
     typedef ULONG(WINAPI * GetAdaptersAddressesFunction)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
-    HMODULE iphlpapi = LoadLibraryA("iphlpapi.dll");
+    HMODULE iphlpapi = LoadSystemLibrary("iphlpapi.dll");
     if (!iphlpapi) return false;
     GetAdaptersAddressesFunction get_adapters =
         (GetAdaptersAddressesFunction)(void *)GetProcAddress(iphlpapi, "GetAdaptersAddresses");

@@ -46,6 +46,24 @@ void CountTransactionEnded() { InterlockedDecrement(&g_UnderWay); }
 
 LONG TransactionsUnderWay() { return InterlockedCompareExchange(&g_UnderWay, 0, 0); }
 
+int TransactionsUnderWayFor(const unsigned char *address, unsigned short port)
+{
+    return address ? KeysInLine(address, port) : 0;
+}
+
+int TransactionRoomFor(const unsigned char *address, unsigned short port)
+{
+    return address ? RoomInLine(address, port) : 0;
+}
+
+DWORD TransactionsEndWithinMs(int count)
+{
+    // A key connects at most the hold-back after the key before it sent, and sends within its
+    // connection bound or ends; the last one's whole exchange is bounded by its lifetime.
+    if (count < 1) count = 1;
+    return (DWORD)(count - 1) * (TXN_ORDER_HOLD_MS + TXN_CONNECT_WAIT_MS) + TXN_ORDER_HOLD_MS + TXN_LIFETIME_MS;
+}
+
 void ReleaseTransactionResult(TransactionResult *result)
 {
     if (!result) return;

@@ -10,7 +10,8 @@ extern HINSTANCE g_Instance;
 
 // Notices to the owner window, posted.
 const UINT WM_TXN_DONE = 0x8003;      // lParam is the TransactionResult (the owner owns it)
-const UINT WM_TXN_SENT = 0x8006;      // the whole command was sent; lParam the address (Notice)
+const UINT WM_TXN_SENT = 0x8006;      // the whole command was sent; wParam the starter's tag,
+                                      // lParam the address
 const UINT WM_TXN_RECEIVED = 0x8007;  // the first read of the reply was made
 // Just before WM_TXN_DONE: the transaction ended without having sent its whole command
 // (refused, unreachable, not accepted in time, send failed). Nothing to free.
@@ -52,6 +53,9 @@ struct CommandTransaction {
     bool winsock_started;
     bool finished;
     bool counted;               // Start counted it among the transactions under way
+    bool connected;             // the box took the connection
+    bool failed_in_line;        // ended because a key before it could not connect
+    unsigned line_seq;          // its place among the keys that joined its box's line
     unsigned short tag;         // the starter's, echoed in WM_TXN_UNDELIVERED
     int failure;                // the Winsock error that kept the command from the box, or 0
 
@@ -72,6 +76,15 @@ struct CommandTransaction {
 // Transactions started (Start returned true) that have not ended yet, whether or not their
 // WM_TXN_DONE could be posted. Any thread may read it.
 LONG TransactionsUnderWay();
+// The same for one box (address and port): a held key repeats only while its box is idle.
+int TransactionsUnderWayFor(const unsigned char *address, unsigned short port);
+// How many more keys Start takes for that box now: a caller that starts several keys as one
+// (a macro) starts all of them or none. Only the starting thread makes it smaller.
+int TransactionRoomFor(const unsigned char *address, unsigned short port);
+// The longest that `count` keys for one box can take, from their starts to their ends: each
+// connects within its bound after the key before it has sent or ended, and the last exchange
+// ends within its own bound. A caller that waits for every end bounds its wait with this.
+DWORD TransactionsEndWithinMs(int count);
 
 // The parts of a WM_TXN_UNDELIVERED notice.
 inline int UndeliveredError(WPARAM wParam) { return (int)LOWORD(wParam); }

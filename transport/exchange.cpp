@@ -63,6 +63,13 @@ void HandOn(CommandTransaction *next)
     if (next) HandToWorker(next);
 }
 
+// Tells the owner that the command did not reach the box, just before its DONE.
+void PostUndelivered(CommandTransaction *txn, int error)
+{
+    PostMessageA(txn->owner_window, WM_TXN_UNDELIVERED, MAKEWPARAM(error, txn->tag),
+                 (LPARAM)Ipv4Value::Of(txn->device_address).Notice());
+}
+
 void RegisterSocketWindowClass()
 {
     if (InterlockedCompareExchange(&g_ClassRegistered, 0, 0)) return;
@@ -117,7 +124,7 @@ LRESULT OnStart(HWND window, CommandTransaction *txn)
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)txn);
     txn->hidden_window = window;
     txn->connect_tick = GetTickCount();
-    txn->deadline = txn->connect_tick + TXN_LIFETIME_MS;
+    txn->deadline = txn->connect_tick + TXN_CONNECT_WAIT_MS;  // until the box takes it
     txn->Connect(window);
     if (txn->socket == INVALID_SOCKET) txn->Finish();  // nothing will ever be heard of it
     return 0;
@@ -131,10 +138,20 @@ LRESULT OnReadTimer(HWND window, CommandTransaction *txn)
     return 0;
 }
 
+// The box took the connection: from now on the whole exchange has its lifetime.
+void MarkConnected(CommandTransaction *txn)
+{
+    if (txn->connected) return;
+    txn->connected = true;
+    DWORD lifetime_end = txn->connect_tick + TXN_LIFETIME_MS;
+    if ((LONG)(lifetime_end - txn->deadline) > 0) txn->deadline = lifetime_end;
+}
+
 // Connected: send now rather than on the FD_WRITE that follows.
 void OnConnected(CommandTransaction *txn, int error)
 {
     if (error == 0) {
+        MarkConnected(txn);
         txn->SendCommand();
         return;
     }
@@ -168,7 +185,10 @@ void OnSocketEvent(HWND window, CommandTransaction *txn, LPARAM lParam)
     int error = WSAGETSELECTERROR(lParam);
     switch (WSAGETSELECTEVENT(lParam)) {
     case FD_CONNECT: OnConnected(txn, error); break;
-    case FD_WRITE: txn->SendCommand(); break;
+    case FD_WRITE:
+        MarkConnected(txn);  // a connect that succeeded at once reports only this
+        txn->SendCommand();
+        break;
     case FD_READ: OnReadable(window, txn); break;
     case FD_CLOSE: OnClosed(txn, error); break;
     }
@@ -218,7 +238,11 @@ DWORD RunTransaction(CommandTransaction *txn)
     // A transaction that cannot set itself up still waits for its turn before it ends, so the
     // one after it cannot overtake the one before it.
     WaitForTurn(txn);
-    if (txn->winsock_started) {
+    // A key before it could not connect: this one would reach the box late, if at all.
+    if (int error = LineFailure(txn)) {
+        txn->failure = error;
+        txn->failed_in_line = true;
+    } else if (txn->winsock_started) {
         SendMessageA(hidden, WM_TXN_START, 0, (LPARAM)txn);
         // Its attempt is made: the next key for the box sets itself up meanwhile. (If the
         // attempt has already ended, the end handed that key on, and this does nothing.)
@@ -226,7 +250,7 @@ DWORD RunTransaction(CommandTransaction *txn)
         RunExchange(txn);
         exit_code = 1;
     } else {
-        txn->failure = WSASYSNOTREADY;
+        txn->failure = hidden ? WSASYSNOTREADY : WSAENOBUFS;  // no Winsock, or no window for it
     }
     // Set-up failures end here too: every started transaction reports exactly once.
     txn->Finish();
@@ -236,6 +260,19 @@ DWORD RunTransaction(CommandTransaction *txn)
     }
     ReleaseTransaction(txn);
     return exit_code;
+}
+
+void EndUnsent(CommandTransaction *txn, int error)
+{
+    txn->next_waiting = NULL;
+    txn->failure = error;
+    txn->failed_in_line = true;
+    PostUndelivered(txn, error);
+    if (txn->counted) CountTransactionEnded();
+    txn->counted = false;
+    PostResult(txn);
+    HandOn(MarkEndedInLine(txn));  // a key that joined after the failure tries for itself
+    ReleaseTransaction(txn);
 }
 
 void CommandTransaction::Connect(HWND hidden)
@@ -285,7 +322,7 @@ void CommandTransaction::SendCommand()
         }
         send_offset += sent;
     }
-    PostMessageA(owner_window, WM_TXN_SENT, 0, (LPARAM)Ipv4Value::Of(device_address).Notice());
+    PostMessageA(owner_window, WM_TXN_SENT, MAKEWPARAM(0, tag), (LPARAM)Ipv4Value::Of(device_address).Notice());
     HandOn(MarkSentInLine(this));  // the next key for this box may connect after the hold-back
     // A box that never answers ends the exchange when this wait runs out.
     DWORD reply_deadline = GetTickCount() + TXN_READ_WAIT_MS;
@@ -318,11 +355,14 @@ void CommandTransaction::Finish()
         closesocket(socket);
         socket = INVALID_SOCKET;  // notices still queued no longer match
     }
+    CommandTransaction *failing = NULL;
+    int error = 0;
     if (send_offset < command_length) {
-        // No error seen: the exchange's bound ran out before the box took the connection.
-        int error = failure ? failure : WSAETIMEDOUT;
-        PostMessageA(owner_window, WM_TXN_UNDELIVERED, MAKEWPARAM(error, tag),
-                     (LPARAM)Ipv4Value::Of(device_address).Notice());
+        // No error seen: a bound ran out, before the box took the connection or while sending.
+        error = failure ? failure : connected ? WSAECONNABORTED : WSAETIMEDOUT;
+        PostUndelivered(this, error);
+        // Not connected: the keys waiting behind this one would reach the box late, if at all.
+        if (!connected && !failed_in_line) failing = FailKeysWaitingInLine(this, error);
     }
     // Ended, whether or not the owner can still be told: the owner sees the count down at DONE.
     if (counted) CountTransactionEnded();
@@ -331,6 +371,11 @@ void CommandTransaction::Finish()
     HoldReply(this, NULL, 0);
     // The next key for this box may connect now; its notices follow this one's DONE.
     HandOn(MarkEndedInLine(this));
+    while (failing) {
+        CommandTransaction *next = failing->next_waiting;
+        EndUnsent(failing, error);
+        failing = next;
+    }
     if (winsock_started) {
         CleanUpWinsock();
         winsock_started = false;

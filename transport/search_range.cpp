@@ -45,6 +45,16 @@ bool ReadAddress(const char *text, unsigned long *address)
     return true;
 }
 
+// One to `most` decimal digits and nothing else.
+bool AllDigits(const char *text, size_t most)
+{
+    size_t length = strlen(text);
+    if (length == 0 || length > most) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
+
 // The digits of a prefix length 0..32, without sign or leading zero.
 bool ReadPrefixLength(const char *text, int *prefix_length)
 {
@@ -76,12 +86,12 @@ int ReadRange(const char *text, unsigned long *first, unsigned long long *count)
         *count = 1ULL << (32 - prefix_length);
         return RANGE_OK;
     }
-    if (strchr(copy, '-')) {
-        // The address utilities' own range text: a.b.c.d-e with d < e <= 255.
-        if (ValidIPAddress(copy, 0) != 0) return RANGE_MALFORMED;
+    if (char *dash = strchr(copy, '-')) {
+        // The address utilities' own range text: a.b.c.d-e with d < e <= 255. Their check
+        // stops at the end number, so nothing may follow it ("1-25x", "5-9-7").
+        if (!AllDigits(dash + 1, 3) || ValidIPAddress(copy, 0) != 0) return RANGE_MALFORMED;
         unsigned char record[5];
         ParseIPAddressRange(copy, record);
-        char *dash = strchr(copy, '-');
         *dash = '\0';
         if (!ReadAddress(copy, &address)) return RANGE_MALFORMED;  // the start in canonical form too
         *first = address;

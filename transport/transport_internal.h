@@ -11,6 +11,10 @@ const UINT_PTR IDT_TXN_READ = 0x8008;  // waiting for the box's data
 const char SOCKET_WINDOW_CLASS[] = "MyWinSock Window";
 
 const UINT TXN_READ_WAIT_MS = 5000;   // also bounds the wait for a box that never answers
+// A connection attempt is given up after this long: a box on the local network takes a
+// connection within milliseconds, and 4 s covers a busy wireless link and two lost SYNs, while
+// the user learns within seconds that a key did not go.
+const DWORD TXN_CONNECT_WAIT_MS = 4000;
 // No exchange lasts longer than this from its connection attempt (a deadline in the worker's
 // loop, not a timer: the hidden window knows no timer but IDT_TXN_READ).
 const DWORD TXN_LIFETIME_MS = 30000;
@@ -58,6 +62,17 @@ CommandTransaction *MarkConnectingInLine(CommandTransaction *txn);
 CommandTransaction *MarkSentInLine(CommandTransaction *txn);
 // The transaction has ended and leaves its line: the next key, as above, or null.
 CommandTransaction *MarkEndedInLine(CommandTransaction *txn);
+// The transaction ended without its connection made: every key that joined its box's line
+// before now ends unsent with the same error, so that none of them reaches the box late.
+// Returns those not yet handed to a worker, taken out of the line (linked by next_waiting,
+// oldest first) for the caller to end; one already handed on learns it from LineFailure.
+CommandTransaction *FailKeysWaitingInLine(CommandTransaction *txn, int error);
+// After its turn: the error of a key before it whose connection was not made, when this key
+// joined its line before that key failed; 0 otherwise.
+int LineFailure(const CommandTransaction *txn);
+// Keys joined and not ended for a box (address and port), and room for how many more.
+int KeysInLine(const unsigned char *address, unsigned short port);
+int RoomInLine(const unsigned char *address, unsigned short port);
 // On the transaction's worker, before it connects: waits until the key before it for its box
 // has sent its whole command or ended, then at most TXN_ORDER_HOLD_MS for it to end.
 void WaitForTurn(CommandTransaction *txn);
@@ -70,5 +85,8 @@ bool HandToWorker(CommandTransaction *txn);
 // exchange.cpp: one transaction on the calling worker, from its hidden window to its release.
 // Returns the worker's exit code.
 DWORD RunTransaction(CommandTransaction *txn);
+// Ends, unsent and without a worker, a key taken out of its line by FailKeysWaitingInLine,
+// and releases it.
+void EndUnsent(CommandTransaction *txn, int error);
 LRESULT CALLBACK SocketWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

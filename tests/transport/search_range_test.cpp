@@ -29,6 +29,8 @@ TEST(SearchRange, ReadsTheThreeFormsAndRefusesWhatTheRuleForbids)
         {"192.168.1.0/24 ", RANGE_MALFORMED, "", 0},
         {"", RANGE_MALFORMED, "", 0},
         {"192.168.100.100-200x", RANGE_MALFORMED, "", 0},  // over-long
+        {"10.0.0.1-25x", RANGE_MALFORMED, "", 0},          // anything after the end number
+        {"10.0.0.5-9-7", RANGE_MALFORMED, "", 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.text);
