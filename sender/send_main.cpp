@@ -34,6 +34,7 @@ struct SendRun {
     SendPlan plan;
     Ipv4Value address = {{0, 0, 0, 0}};
     std::vector<CommandState> states;  // by step
+    std::vector<const char *> not_sent_why;  // by step: why it was not sent, or null
     size_t next_step = 0;
     size_t started = 0;   // transactions started
     size_t settled = 0;   // of those, sent or reported undelivered
@@ -57,12 +58,21 @@ std::string CommandName(const KeyStep &step)
     return "text \"" + step.line.substr(0, step.line.size() - 3) + "\"";  // without CR, LF, NUL
 }
 
+// Kept until the run ends and then printed in the order of the arguments: keys that end together
+// (those behind a key that could not connect) may be reported in any order.
 void ReportNotSent(size_t step, const char *why)
 {
     g_Run.states[step] = COMMAND_NOT_SENT;
+    g_Run.not_sent_why[step] = why;
     g_Run.any_not_sent = true;
-    fprintf(stderr, "HalcyraSend: %s not sent to %s: %s\n", CommandName(g_Run.plan.steps[step]).c_str(),
-            Dotted(g_Run.address).c_str(), why);
+}
+
+void PrintNotSent()
+{
+    for (size_t i = 0; i < g_Run.not_sent_why.size(); ++i)
+        if (g_Run.not_sent_why[i])
+            fprintf(stderr, "HalcyraSend: %s not sent to %s: %s\n", CommandName(g_Run.plan.steps[i]).c_str(),
+                    Dotted(g_Run.address).c_str(), g_Run.not_sent_why[i]);
 }
 
 void StartCommand(HWND window, size_t index)
@@ -198,6 +208,7 @@ int Send()
         return EXIT_NOT_SENT;
     }
     g_Run.states.assign(g_Run.plan.steps.size(), COMMAND_PENDING);
+    g_Run.not_sent_why.assign(g_Run.plan.steps.size(), nullptr);
     if (!SetTimer(window, IDT_SEND_BOUND, RunBoundMs(), NULL)) {
         fprintf(stderr, "HalcyraSend: nothing sent: no timer to bound the run\n");
         DestroyWindow(window);
@@ -207,6 +218,7 @@ int Send()
     MSG msg;
     while (GetMessageA(&msg, NULL, 0, 0) > 0) DispatchMessageA(&msg);
     DestroyWindow(window);
+    PrintNotSent();
     if (g_Run.plan.verbose) {
         for (size_t i = 0; i < g_Run.states.size(); ++i)
             if (g_Run.states[i] == COMMAND_SENT)

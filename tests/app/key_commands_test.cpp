@@ -85,6 +85,7 @@ struct DoneRecord {
 };
 
 std::vector<unsigned> g_Clicks;  // the ids of the WM_COMMANDs that the window received
+std::vector<DoneRecord> *g_Done = NULL;  // the running test's
 
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -97,8 +98,7 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         DoneRecord record = {result != NULL, {{0, 0, 0, 0}}};
         if (result) memcpy(record.address.bytes, result->device_address, 4);
         ReleaseTransactionResult(result);
-        auto *done = (std::vector<DoneRecord> *)GetWindowLongPtrA(window, GWLP_USERDATA);
-        if (done) done->push_back(record);
+        if (g_Done) g_Done->push_back(record);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -125,6 +125,7 @@ struct KeyCommands : ::testing::Test {
     HWND window = NULL;
     std::vector<DoneRecord> done;
     RemoteControl remote;
+    RemoteWindowState state = {};  // what the main window keeps on itself
     MessageBoxWatcher boxes;
     size_t boxes_expected = 0;
 
@@ -135,7 +136,9 @@ struct KeyCommands : ::testing::Test {
         window = CreateWindowExA(0, TEST_WINDOW_CLASS, "key commands", WS_OVERLAPPEDWINDOW, 100, 100,
                                  300, 200, NULL, NULL, g_Instance, NULL);
         ASSERT_TRUE(window != NULL);
-        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)&done);
+        state.remote = &remote;
+        g_Done = &done;
+        SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)&state);
         ASSERT_TRUE(CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 10,
                                     120, 20, window, (HMENU)(INT_PTR)IDC_ADDRESS, g_Instance, NULL));
         ASSERT_TRUE(CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 40,
@@ -150,12 +153,14 @@ struct KeyCommands : ::testing::Test {
         std::vector<SeenMessageBox> seen = boxes.Seen();
         EXPECT_EQ(seen.size(), boxes_expected) << "message boxes shown";
         for (const SeenMessageBox &box : seen) EXPECT_TRUE(box.dismissed) << "OK did not close the box";
+        DestroyDeliverySignTip(&state.sign);
         if (window) DestroyWindow(window);
+        g_Done = NULL;
     }
 
     void OpenBox(LoopbackBox &box, int n)
     {
-        ASSERT_TRUE((n >= 60 && n <= 79) || n == 49);
+        ASSERT_TRUE((n >= 60 && n <= 79) || (n >= 47 && n <= 49));
         ASSERT_TRUE(box.Open(("127.0.0." + std::to_string(n)).c_str())) << "cannot listen on 127.0.0." << n;
     }
 
@@ -466,13 +471,39 @@ TEST_F(KeyCommands, AppCommandRepeatsWaitForTheCommandUnderWay)
         {APPCOMMAND_VOLUME_UP, FAPPCOMMAND_KEY, true, IDC_VOL_UP},
         {APPCOMMAND_BROWSER_BACKWARD, FAPPCOMMAND_MOUSE, false, 0},
     };
-    RemoteWindowState state = {};  // what the main window keeps for its keys
     for (const Row &row : rows) {
         g_Clicks.clear();
         EXPECT_EQ(RouteAppCommand(window, &state, MAKELPARAM(0, row.command | row.device)), row.taken) << row.command;
         EXPECT_EQ(g_Clicks, row.click ? std::vector<unsigned>{row.click} : std::vector<unsigned>()) << row.command;
     }
     EXPECT_GT(TransactionsUnderWay(), 0);  // the rows all saw the command under way
+    // Another box in the field: its repeats wait for none of the first box's commands.
+    SetAddressText("127.0.0.48");
+    g_Clicks.clear();
+    EXPECT_TRUE(RouteAppCommand(window, &state, MAKELPARAM(0, APPCOMMAND_VOLUME_UP | FAPPCOMMAND_KEY)));
+    EXPECT_EQ(g_Clicks, std::vector<unsigned>{IDC_VOL_UP});
+}
+
+// A button's keys start all together or not at all: with room for two more keys in the box's
+// line, a three-key button starts none and shows the sign.
+TEST_F(KeyCommands, AButtonThatDoesNotFitStartsNoneOfItsKeys)
+{
+    LoopbackBox box;
+    box.hang = true;  // every key waits in the line until the first gives up its attempt
+    OpenBox(box, 47);
+    SetAddressText("127.0.0.47");
+    ASSERT_TRUE(Press(IDC_POWER));
+    const unsigned char *address = remote.device_address;
+    while (TransactionRoomFor(address, DEVICE_COMMAND_PORT) > 2)
+        ASSERT_TRUE(CommandTransaction::Start(window, address, DEVICE_COMMAND_PORT, "k", 1));
+    int before = TransactionsUnderWayFor(address, DEVICE_COMMAND_PORT);
+    ASSERT_TRUE(Press(IDC_DIGITS_705));
+    EXPECT_EQ(TransactionsUnderWayFor(address, DEVICE_COMMAND_PORT), before);
+    EXPECT_TRUE(state.sign.undelivered);
+    EXPECT_TRUE(WaitForDone((size_t)before));  // all of them, once the first gives up
+    box.Release();
+    PumpFor(QUIET_MS);
+    EXPECT_EQ(box.CommandCount(), 0u);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ BOX_A=127.0.0.51
 BOX_B=127.0.0.52
 BOX_SILENT=127.0.0.110  # takes every command and never answers
 NOBODY=127.0.0.111      # nothing ever listens here: connections are refused
+BOX_HANG=127.0.0.112    # its connection attempts hang
 IDM_ON_TOP=0xA50        # the system menu's "Always on top"
 exe_pid=
 passed=0
@@ -90,6 +91,28 @@ expect_nothing_sent() {  # NAME BEFORE_A BEFORE_B
     else
         fail "$name" "box a got [$got] (only the POWER sentinel expected), box b has $(lines b) lines, had $before_b"
     fi
+}
+
+# Listens on ADDRESS:8089 with its one queue place taken, so that every connection attempt hangs
+# (its SYN is dropped), for at most two minutes.
+hang_box() {
+    python3 - "$1" <<'PY'
+import socket, sys, time
+address = sys.argv[1]
+listener = socket.socket()
+listener.bind((address, 8089))
+listener.listen(0)
+fillers = []
+for _ in range(2):
+    filler = socket.socket()
+    filler.setblocking(False)
+    try:
+        filler.connect((address, 8089))
+    except BlockingIOError:
+        pass
+    fillers.append(filler)
+time.sleep(120)
+PY
 }
 
 # --- the program ---------------------------------------------------------------------------------
@@ -540,6 +563,25 @@ else
     got=$(hex_after silent "$before")
     [ "$got" = "$(frame "press VOLUME_UP")" ] && pass "VOL UP held at a silent box sends one command" ||
         fail "VOL UP held at a silent box sends one command" "box got [$got]"
+
+    # Keys for a box whose connection attempts hang, then the address of a box that answers: the
+    # first box's keys hold back no repeat at the second, and their late failures neither light
+    # the sign nor move the first box up "Recent Boxes".
+    hang_box $BOX_HANG & hang_pid=$!
+    sleep 0.5
+    drv set-text 1044 $BOX_HANG >/dev/null && xdotool key 1 2 3
+    drv set-text 1044 $BOX_A >/dev/null
+    before=$(lines a)
+    hold_vol_up
+    wait_lines a $((before + 2))
+    got=$(hex_after a "$before")
+    sleep 5  # past the hanging box's connection bound
+    out=$(drv wait-red 1043 no 0); quiet=$?
+    [ "$(wc -w <<<"$got")" -ge 2 ] && [ $quiet = 0 ] && [ "$(reg_value "Recent Boxes" | cut -d' ' -f1)" = "$BOX_A" ] &&
+        pass "a box that cannot be reached holds back nothing at the box in use, and its failures stay quiet" ||
+        fail "a box that cannot be reached holds back nothing at the box in use, and its failures stay quiet" \
+            "box got [$got]; red pixels $out; Recent Boxes [$(reg_value "Recent Boxes")]"
+    kill $hang_pid 2>/dev/null; wait $hang_pid 2>/dev/null
 
     # Find box: Ctrl+F lists the boxes used before; a loopback range of this test's own is searched
     # with boxes on three of its addresses. Other ranges are refused without a connection.

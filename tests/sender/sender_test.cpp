@@ -17,6 +17,7 @@ namespace {
 std::string g_SendExe;
 const char BOX[] = "127.0.0.64";
 const char NOBODY[] = "127.0.0.65";  // nothing listens here: connections are refused
+const char HANGING[] = "127.0.0.57";  // connection attempts hang
 const DWORD RUN_BOUND_MS = 60000;    // the transport's own bounds end every run well before
 
 struct SendOutcome {
@@ -170,19 +171,53 @@ TEST_F(SenderTest, BoxThatRefusesNamesEveryKeyNotSent)
     EXPECT_EQ(run.out, "");
 }
 
+// Keys for a box whose connection attempts hang all end unsent, with the reason, and none of
+// them reaches the box once it answers again.
+TEST_F(SenderTest, HangingBoxEndsEveryKeyUnsent)
+{
+    LoopbackBox hanging;
+    hanging.hang = true;
+    ASSERT_TRUE(hanging.Open(HANGING));
+    SendOutcome run = Send(std::string(HANGING) + " 1 2 3");
+    EXPECT_EQ(run.code, 1);
+    std::string why = std::string(" not sent to ") + HANGING + ": no connection within 4 s\n";
+    EXPECT_EQ(run.err, "HalcyraSend: NUMBER1" + why + "HalcyraSend: NUMBER2" + why + "HalcyraSend: NUMBER3" + why);
+    hanging.Release();
+    Sleep(500);
+    EXPECT_EQ(hanging.CommandCount(), 0u);
+}
+
+// The saved address when none is given: used when valid; none, 0.0.0.0 or text that fails the
+// address check send nothing. The user's own saved value is put back afterwards.
 TEST_F(SenderTest, SavedAddressUsedWhenNoneGiven)
 {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL), 0);
-    for (const char *text : {BOX, "0.0.0.0", ""}) {  // the last one: no value saved
-        SCOPED_TRACE(text);
-        if (*text) RegSetValueExA(key, VALUE_ADDRESS, 0, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
+    char kept[256];
+    DWORD kept_size = sizeof(kept), kept_type = REG_NONE;
+    bool had_value = RegQueryValueExA(key, VALUE_ADDRESS, NULL, &kept_type, (BYTE *)kept, &kept_size) == 0;
+    struct Row {
+        const char *saved;  // "": no value
+        int code;
+        const char *said;
+    };
+    const Row rows[] = {
+        {BOX, 0, ""},
+        {"0.0.0.0", 2, "saved none"},
+        {"", 2, "saved none"},
+        {"127.0.0.300", 2, "saved address \"127.0.0.300\" is not a valid address"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.saved);
+        if (*row.saved) RegSetValueExA(key, VALUE_ADDRESS, 0, REG_SZ, (const BYTE *)row.saved, (DWORD)strlen(row.saved) + 1);
         else RegDeleteValueA(key, VALUE_ADDRESS);
         SendOutcome run = Send("POWER");
-        EXPECT_EQ(run.code, text == BOX ? 0 : 2) << run.err;
-        EXPECT_EQ(run.err.find("saved none") != std::string::npos, text != BOX) << run.err;
+        EXPECT_EQ(run.code, row.code) << run.err;
+        EXPECT_EQ(run.err.find(row.said) != std::string::npos, true) << run.err;
         EXPECT_EQ(box.AcceptedCount(), 1u);
     }
+    if (had_value) RegSetValueExA(key, VALUE_ADDRESS, 0, kept_type, (const BYTE *)kept, kept_size);
+    else RegDeleteValueA(key, VALUE_ADDRESS);
     RegCloseKey(key);
     EXPECT_EQ(CommandsSince(0), std::vector<std::string>({Wire("POWER")}));
 }
