@@ -8,6 +8,7 @@
 #include "app/display_scale.h"
 #include "app/keypad.h"
 #include "keys/keys.h"
+#include "transport/system_library.h"
 #include "transport/command_transaction.h"
 #include "transport/undelivered_reason.h"
 
@@ -63,6 +64,35 @@ void SetTipText(HWND window, const DeliverySign *sign, const char *text)
     SendMessageA(sign->tip, TTM_ACTIVATE, sign->undelivered, 0);
 }
 
+// The common controls are loaded when the sign first shows, not at start: the program starts
+// without them, as fast as a plain window, and a session without an undelivered command never
+// loads them. They stay loaded for the rest of the process, as an imported DLL would.
+void CreateSignTip(HWND window, DeliverySign *sign)
+{
+    sign->tip_tried = true;
+    HMODULE common_controls = LoadSystemLibrary("comctl32.dll");
+    if (!common_controls) return;
+    typedef BOOL(WINAPI * InitCommonControlsExFunction)(const INITCOMMONCONTROLSEX *);
+    InitCommonControlsExFunction init_common_controls =
+        (InitCommonControlsExFunction)(void *)GetProcAddress(common_controls, "InitCommonControlsEx");
+    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_BAR_CLASSES};
+    if (!init_common_controls || !init_common_controls(&classes)) return;
+    // Topmost, so that it shows over a window that is always on top. Not owned by the window:
+    // under Wine a topmost window that it owns keeps it from becoming topmost itself.
+    sign->tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
+                                (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
+    if (!sign->tip) return;
+    PlaceDeliverySignTip(window, sign);
+    for (int which = 0; which < 2; ++which) {
+        TOOLINFOA tool;
+        DescribeTool(window, which, &tool);
+        tool.lpszText = (LPSTR) "";
+        SendMessageA(sign->tip, TTM_ADDTOOLA, 0, (LPARAM)&tool);
+    }
+    SendMessageA(sign->tip, TTM_ACTIVATE, FALSE, 0);
+}
+
 // The label paints its whole rectangle, over the first pixels of the address field that it
 // overlaps; the field is drawn again after it, so that it stays whole.
 void RedrawLabelAndField(HWND window)
@@ -89,30 +119,11 @@ bool HighContrast()
 
 }  // namespace
 
-void CreateDeliverySignTip(HWND window, DeliverySign *sign)
-{
-    INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_BAR_CLASSES};
-    if (!InitCommonControlsEx(&classes)) return;
-    // Topmost, so that it shows over a window that is always on top. Not owned by the window:
-    // under Wine a topmost window that it owns keeps it from becoming topmost itself.
-    sign->tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
-                                (HINSTANCE)GetWindowLongPtrA(window, GWLP_HINSTANCE), NULL);
-    if (!sign->tip) return;
-    PlaceDeliverySignTip(window, sign);
-    for (int which = 0; which < 2; ++which) {
-        TOOLINFOA tool;
-        DescribeTool(window, which, &tool);
-        tool.lpszText = (LPSTR) "";
-        SendMessageA(sign->tip, TTM_ADDTOOLA, 0, (LPARAM)&tool);
-    }
-    SendMessageA(sign->tip, TTM_ACTIVATE, FALSE, 0);
-}
-
 void DestroyDeliverySignTip(DeliverySign *sign)
 {
     if (sign->tip) DestroyWindow(sign->tip);
     sign->tip = NULL;
+    sign->tip_tried = false;
     sign->undelivered = false;
 }
 
@@ -127,11 +138,13 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
               UndeliveredReason(UndeliveredError(wParam)), SIGN_FIND_HINT);
     bool was_shown = sign->undelivered;
     sign->undelivered = true;
-    SetTipText(window, sign, tip);
     if (!was_shown) {
         SetDlgItemTextA(window, IDC_ADDRESS_LABEL, SIGN_LABEL_TEXT);  // what a screen reader reads
         RedrawLabelAndField(window);
     }
+    // The sign drawn first: making the tooltip the first time takes a moment.
+    if (!sign->tip_tried) CreateSignTip(window, sign);
+    SetTipText(window, sign, tip);
     return 0;
 }
 

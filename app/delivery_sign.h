@@ -11,11 +11,11 @@ const char SIGN_LABEL_TEXT[] = "Not sent";
 struct DeliverySign {
     bool undelivered;  // the sign shows
     HWND tip;          // the tooltip, or null; DestroyDeliverySignTip destroys it
+    bool tip_tried;    // the tooltip is made once, the first time the sign shows
 };
 
-// Creates the sign's tooltip (inactive until the sign shows), and destroys it with the window.
-// Without the common controls the sign still shows, without a tooltip.
-void CreateDeliverySignTip(HWND window, DeliverySign *sign);
+// The sign's tooltip is made the first time the sign shows, and destroyed with the window.
+// Without the common controls the sign still shows its words, without a tooltip.
 void DestroyDeliverySignTip(DeliverySign *sign);
 // WM_TXN_UNDELIVERED: shows the sign with the notice's command, address and reason.
 LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam);

@@ -323,11 +323,18 @@ INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     return FALSE;
 }
 
+// The boxes used before are read the first time they are needed, not while the program starts.
+void NeedRecentBoxes(FindBoxUse *use)
+{
+    if (use->recent_boxes_read) return;
+    LoadRecentBoxes(&use->recent_boxes);
+    use->recent_boxes_read = true;
+}
+
 }  // namespace
 
-void PrepareFindBox(HWND window, FindBoxUse *use)
+void PrepareFindBox(HWND window)
 {
-    LoadRecentBoxes(&use->recent_boxes);
     HMENU menu = GetSystemMenu(window, FALSE);
     if (menu) AppendMenuA(menu, MF_STRING, IDM_FIND_BOX, "&Find box...");
 }
@@ -337,6 +344,7 @@ void OpenFindBox(HWND window)
     RemoteWindowState *state = WindowStateOf(window);
     if (!state || state->find_box.open) return;
     state->find_box.open = true;
+    NeedRecentBoxes(&state->find_box);
     FindBox box = {window, &state->find_box.recent_boxes, NULL, NULL, 0, false, 0, 0, 0};
     DialogBoxParamA(g_Instance, MAKEINTRESOURCEA(IDD_FIND_BOX), window, FindBoxProc, (LPARAM)&box);
     state = WindowStateOf(window);  // the main window may have gone while the dialog ran
@@ -348,6 +356,7 @@ void NoteSentAddress(FindBoxUse *use, LPARAM lParam)
     Ipv4Value address = Ipv4Value::FromNotice((uintptr_t)lParam);
     // 0.0.0.0 names no box (Wine reaches the machine itself there); it is never offered.
     if (address.IsUnset()) return;
+    NeedRecentBoxes(use);
     if (AddRecentBox(&use->recent_boxes, address.bytes)) SaveRecentBoxes(use->recent_boxes);
 }
 

@@ -8,12 +8,13 @@
 
 // What the main window keeps for Find box.
 struct FindBoxUse {
-    RecentBoxes recent_boxes;  // loaded when the main window is created, offered by the dialog
+    RecentBoxes recent_boxes;  // offered by the dialog, once read
+    bool recent_boxes_read;    // read from the settings the first time Find box or a send needs them
     bool open;                 // one dialog at a time
 };
 
-// While the main window is created: the system menu item, and the boxes used before.
-void PrepareFindBox(HWND window, FindBoxUse *use);
+// While the main window is created: the system menu item.
+void PrepareFindBox(HWND window);
 // WM_TXN_SENT: a command was wholly sent to the address in lParam; it goes first in the boxes
 // used before, which are saved when they changed.
 void NoteSentAddress(FindBoxUse *use, LPARAM lParam);

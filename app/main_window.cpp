@@ -55,8 +55,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)state);
     AddKeyListMenuItem(window);
     AddAlwaysOnTopMenuItem(window);
-    CreateDeliverySignTip(window, &state->sign);
-    PrepareFindBox(window, &state->find_box);
+    PrepareFindBox(window);
     return 0;
 }
 

@@ -5,7 +5,9 @@ Usage: python3 tests/resources_check.py [--header-only] PROGRAM.exe [FOLDER...]
 
 Checks that the headers carry no link time and that none of the given
 folders (the source and build folders) appears in the file; the hardening
-(ASLR with relocations, DEP, stack protection, no writable code); then reads
+(ASLR with relocations, DEP, stack protection, no writable code); then the
+DLLs that the remote imports (system DLLs only, without the common controls,
+which it loads when first needed); then reads
 the PE resource directory and checks the icon groups, the main window's
 dialog template, the manifest and the version information (left out with
 --header-only, for the other executables).
@@ -25,6 +27,7 @@ RT_VERSION = 16
 RT_MANIFEST = 24
 
 DIRECTORY_EXPORT = 0
+DIRECTORY_IMPORT = 1
 DIRECTORY_RESOURCE = 2
 DIRECTORY_BASE_RELOCATION = 5
 DIRECTORY_DEBUG = 6
@@ -150,6 +153,29 @@ def read_resources(pe):
                 at = pe.file_offset(data_rva)
                 found.append((rtype, name, lang, image[at:at + size]))
     return found, stamps
+
+
+def imported_dlls(pe):
+    """The names of the DLLs in the import directory, in its order."""
+    import_rva, import_size = pe.directory(DIRECTORY_IMPORT)
+    if import_rva == 0 or import_size == 0:
+        return []
+    names = []
+    at = pe.file_offset(import_rva)
+    while True:
+        name_rva = u32(pe.image, at + 12)  # the descriptor's Name
+        if name_rva == 0:
+            return names
+        start = pe.file_offset(name_rva)
+        names.append(pe.image[start:pe.image.index(b'\0', start)].decode('latin-1'))
+        at += 20
+
+
+# The remote starts with these only: COMCTL32 (the sign's tooltip) is loaded
+# from the system folder the first time the sign shows, so that the program
+# starts as fast as a plain window.
+REMOTE_IMPORTS = {'advapi32.dll', 'gdi32.dll', 'kernel32.dll', 'msvcrt.dll',
+                  'user32.dll', 'ws2_32.dll'}
 
 
 def of_type(resources, rtype):
@@ -541,6 +567,10 @@ def main(argv):
     check_reproducible(pe, resource_stamps, args[1:])
     check_hardening(pe, 1 if header_only else STACK_GUARD_MIN_CHECKS)
     if not header_only:
+        imports = imported_dlls(pe)
+        check("imports only %s" % ", ".join(sorted(REMOTE_IMPORTS)),
+              imports and {name.lower() for name in imports} <= REMOTE_IMPORTS,
+              "imports %s" % ", ".join(imports))
         wrong_language = [(t, n, lang) for t, n, lang, _ in resources
                           if lang != LANG_ENGLISH_UK]
         check("every resource is English (United Kingdom)", not wrong_language,

@@ -2,8 +2,11 @@
 # Benchmark of the real program under Wine: builds what is needed, runs remote_bench in a Wine
 # prefix of its own, and prints the figures (Markdown) with the executable's size and imports.
 # `bash tools/bench.sh latency` measures the press-to-wire latency only; `bash tools/bench.sh
-# sender` measures the command-line sender against its floor only; `--wine10` first runs it
-# under Wine 10 (the root that `bash tools/setup.sh --wine10` makes) instead of Wine 8.
+# startup [PAIRS [PROGRAM.exe]]` the start-up only (15 alternating pairs of starts unless PAIRS
+# says otherwise), of PROGRAM.exe (absolute, or from the checkout's root) instead of this build's
+# program when given, such as a build of an earlier commit; `bash tools/bench.sh sender`
+# measures the command-line sender against its floor only; `--wine10` first runs it under Wine 10
+# (the root that `bash tools/setup.sh --wine10` makes) instead of Wine 8.
 # Sourced, it defines bench_measure only.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -20,7 +23,10 @@ bench_measure() {  # KIND [ARG...]: the figures under Wine KIND, with its sessio
     trap wine_session_stop EXIT
     wine reg add 'HKCU\Software\Quillon\Halcyra Remote' /v 'IP Address' /t REG_SZ /d 127.0.0.90 /f >/dev/null 2>&1
 
-    local exe=$win_build/app/HalcyraRemote.exe bench=$root/$win_build/tools/bench
+    local exe=$root/$win_build/app/HalcyraRemote.exe bench=$root/$win_build/tools/bench
+    if [ "${1:-}" = startup ] && [ -n "${3:-}" ]; then
+        case $3 in /*) exe=$3 ;; *) exe=$root/$3 ;; esac
+    fi
     echo "# Benchmark run $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(wine --version)"
     echo
     echo "Executable: $(stat -c %s "$exe") bytes (target <= 300 KB)."
@@ -34,7 +40,12 @@ bench_measure() {  # KIND [ARG...]: the figures under Wine KIND, with its sessio
         wine "$bench/send_bench.exe" "$root/$send" "$bench/floor_send.exe" "${@:2}" | tr -d '\r'
         return "${PIPESTATUS[0]}"
     fi
-    wine "$bench/remote_bench.exe" "$root/$exe" "$bench/bare_window.exe" "$bench/floor_window.exe" "$@" | tr -d '\r'
+    if [ "${1:-}" = startup ]; then
+        wine "$bench/remote_bench.exe" "$exe" "$bench/bare_window.exe" "$bench/floor_window.exe" startup "${2:-15}" |
+            tr -d '\r'
+        return "${PIPESTATUS[0]}"
+    fi
+    wine "$bench/remote_bench.exe" "$exe" "$bench/bare_window.exe" "$bench/floor_window.exe" "$@" | tr -d '\r'
     echo
     wine "$bench/search_bench.exe" | tr -d '\r'
 }
