@@ -21,6 +21,8 @@ have_pkg wine64                     || need+=(wine64)  # where the kernel runs n
 have_cmd ip                         || need+=(iproute2)
 have_cmd unshare                    || need+=(util-linux)
 [ "${1:-}" = --wine10 ] && { have_cmd debootstrap || need+=(debootstrap); }
+[ "${1:-}" = --wine10 ] && { have_cmd qemu-system-x86_64 || need+=(qemu-system-x86); }
+[ "${1:-}" = --wine10 ] && { have_cmd mkfs.ext4 || need+=(e2fsprogs); }
 have_cmd Xvfb                       || need+=(xvfb)
 have_cmd xdotool                    || need+=(xdotool)
 have_cmd xwd                        || need+=(x11-apps)
@@ -33,6 +35,8 @@ have_cmd python3                    || need+=(python3)
 make_wine10_root() {
     [ "${1:-}" = --wine10 ] || return 0
     bash "$(dirname "$0")/wine10-root.sh" >/dev/null
+    # Where this kernel runs no 32-bit code, the 32-bit programs run in an emulated machine.
+    /usr/lib/wine/wine --version >/dev/null 2>&1 || bash "$(dirname "$0")/guest32.sh" image
 }
 
 if [ ${#need[@]} -eq 0 ]; then
