@@ -56,7 +56,7 @@ exec /bin/bash /run/in/guest.sh
 EOF
 }
 
-recipe_hash() { { echo "$guest_packages"; init_script; } | sha256sum | cut -c1-16; }
+recipe_hash() { { echo "$guest_packages"; init_script; guest_setup; guest_prepare; } | sha256sum | cut -c1-16; }
 
 # The Debian mirror of this machine's apt configuration: the first source that carries the stable
 # release this machine runs (one-line or deb822 form).
@@ -131,20 +131,49 @@ make_image() {
 
 ensure_image() { image_ready || make_image; }
 
-# The script the machine runs, handed in on the second drive. MODE (the drive's file "mode"):
-#   prepare  makes the Wine prefix in the image, once, then powers off
-#   run      starts from that prefix (the image is not written) and runs the checks in
-#            /run/in/suite.list and the window's smoke run; prints PASS and FAIL lines and, last,
-#            "guest32: N passed, M failed"
-guest_script() {
+# The script the machine runs, handed in on the second drive: the set-up below, then the prepare
+# or the run part. Set-up and prepare part make the Wine prefix of the image, so they belong to
+# its recipe; the run part may change without making the image again.
+guest_setup() {
     cat <<'EOF'
 #!/bin/bash
 set -u
-in=/run/in
-bin=$in/bin
-mode=$(cat "$in/mode")
 export HOME=/root WINEPREFIX=/opt/halcyra/prefix WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=:1
+stty -onlcr 2>/dev/null  # plain LF on the console: the host reads it as it comes
+power_off() { sync; echo o >/proc/sysrq-trigger; sleep 30; }
+uptime_s() { cut -d' ' -f1 /proc/uptime; }
+echo "guest32: booted, up $(uptime_s) s"
+Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+for _ in $(seq 1 200); do [ -e /tmp/.X11-unix/X1 ] && break; sleep 0.1; done
+echo "guest32: $(uname -m) kernel $(uname -r), $(wine --version), up $(uptime_s) s"
+EOF
+}
+
+# Makes the Wine prefix every run starts from, once, then powers off.
+guest_prepare() {
+    cat <<'EOF'
+mkdir -p "$WINEPREFIX"
+wineserver -p60 >/dev/null 2>&1 </dev/null
+wine wineboot -i >/tmp/wineboot.log 2>&1 </dev/null || tail -20 /tmp/wineboot.log
+# A crashing program ends at once instead of waiting on Wine's debugger; no window manager runs,
+# so Wine places and activates its windows itself.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 1 /f >/dev/null 2>&1 </dev/null
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d false /f >/dev/null 2>&1 </dev/null
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
+if [ -f "$WINEPREFIX/system.reg" ]; then echo "guest32: prefix ready, up $(uptime_s) s"; else ls -la "$WINEPREFIX"; fi
+power_off
+EOF
+}
+
+# Starts from the image's prefix (the image is not written), runs the programs in
+# /run/in/suite.list, the sender and the window's smoke run; prints PASS and FAIL lines and, last,
+# "guest32: N passed, M failed".
+guest_run() {
+    cat <<'EOF'
+in=/run/in
+bin=$in/bin
 KEY='HKCU\SOFTWARE\Quillon\Halcyra Remote'
 BOX=127.0.0.51      # the window's box
 SEND_BOX=127.0.0.77 # the sender's box
@@ -156,31 +185,8 @@ failed=0
 work=/tmp/work
 mkdir -p "$work"
 cd "$work" || exit 1
-stty -onlcr 2>/dev/null  # plain LF on the console: the host reads it as it comes
-
-power_off() { sync; echo o >/proc/sysrq-trigger; sleep 30; }
-uptime_s() { cut -d' ' -f1 /proc/uptime; }
 pass() { echo "PASS $1"; passed=$((passed + 1)); }
 fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
-
-echo "guest32: booted, up $(uptime_s) s"
-Xvfb :1 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-for _ in $(seq 1 200); do [ -e /tmp/.X11-unix/X1 ] && break; sleep 0.1; done
-echo "guest32: $(uname -m) kernel $(uname -r), $(wine --version), up $(uptime_s) s"
-
-if [ "$mode" = prepare ]; then
-    mkdir -p "$WINEPREFIX"
-    wineserver -p60 >/dev/null 2>&1 </dev/null
-    wine wineboot -i >/tmp/wineboot.log 2>&1 </dev/null || tail -20 /tmp/wineboot.log
-    # A crashing program ends at once instead of waiting on Wine's debugger; no window manager runs,
-    # so Wine places and activates its windows itself.
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 1 /f >/dev/null 2>&1 </dev/null
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d false /f >/dev/null 2>&1 </dev/null
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
-    wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
-    if [ -f "$WINEPREFIX/system.reg" ]; then echo "guest32: prefix ready, up $(uptime_s) s"; else ls -la "$WINEPREFIX" /opt/halcyra; fi
-    power_off
-fi
 
 wineserver -p60 >/dev/null 2>&1 </dev/null
 wine wineboot >/dev/null 2>&1 </dev/null
@@ -328,8 +334,7 @@ boot() {  # DIR MODE IN BOUND LOG
     local dir=$1 mode=$2 in=$3 bound=$4 log=$5 snapshot=,snapshot=on rc
     [ "$mode" = prepare ] && snapshot=
     mkdir -p "$in"
-    guest_script >"$in/guest.sh"
-    echo "$mode" >"$in/mode"
+    { guest_setup; if [ "$mode" = prepare ]; then guest_prepare; else guest_run; fi; } >"$in/guest.sh"
     make_drive "$in" "$in.img" || { say "cannot make the drive of $in"; return 1; }
     # The named CPU: under -cpu max every Wine process faults in the guest's kernel.
     nice timeout -k 10 "$bound" qemu-system-x86_64 -machine q35 -cpu qemu64,+ssse3,+sse4.1,+sse4.2,+popcnt \
