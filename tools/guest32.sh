@@ -19,11 +19,11 @@ guest_packages="linux-image-amd64 initramfs-tools kmod wine wine32:i386 wine64 l
 xvfb xdotool python3 iproute2 procps fonts-liberation"
 image_size=4G
 # The suite's programs that spend minutes waiting on slow and silent boxes: natively about 3
-# minutes together, in the machine more than 13. They run there only with HALCYRA_GUEST32_SUITE=all.
+# minutes together, in the machine about 17. They run there only with HALCYRA_GUEST32_SUITE=all.
 long_programs="command_transaction_test soak_test"
 suite=${HALCYRA_GUEST32_SUITE:-quick}
 # The whole run, boot to power-off, inside this bound; 2 to 4 minutes are usual without the long
-# programs, more than 15 with them.
+# programs, about 20 with them.
 run_bound_s=${HALCYRA_GUEST32_BOUND:-$([ "$suite" = all ] && echo 2400 || echo 600)}
 # A program's own CTest timeout, times this in the machine: TCG runs it about 3 times slower.
 slowdown=3
