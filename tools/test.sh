@@ -24,6 +24,10 @@ if [ "$win_bits" = 64 ]; then
     echo "== the shipped 32-bit program's resources and headers (this kernel runs no 32-bit code) =="
     ctest --test-dir build/win --output-on-failure -R '^resources_check$' || failed+=("32-bit program checks")
 fi
+if [ "$win_bits" = 64 ]; then
+    echo "== the shipped 32-bit programs under 32-bit Wine in an emulated 64-bit machine =="
+    bash tools/guest32.sh run build/win || failed+=("32-bit in emulated machine")
+fi
 
 echo "== Windows tests under Wine 8 ($(wine --version 2>/dev/null), ${win_bits}-bit build) =="
 wine_ctest 8 || failed+=("Wine 8")
