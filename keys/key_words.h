@@ -31,7 +31,8 @@ enum KeyWordRead {
 // True for "/text", "/wait" and "/wake" in any case: the words that take (or, for /wake, may
 // take) the word after them. /wake takes the next word when it has a hardware address's form.
 bool IsKeyStepOption(const char *word);
-// Reads words[*at] (and for /text and /wait the word after it, leaving *at on it) and appends
+// Reads words[*at] (and for /text, /wait and a /wake that takes one the word after it, leaving
+// *at on it) and appends
 // its steps: a button's label (every key of the button, in order), else a key's name, else a
 // run of two or more digits read as the digit buttons. Returns a KeyWordRead.
 int ReadKeyWord(int count, char *const *words, int *at, std::vector<KeyStep> *steps, std::string *error);

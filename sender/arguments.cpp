@@ -18,7 +18,8 @@ const char SEND_DETAILS[] =
     "              hardware address that the remote learned, or the one given (00:1a:2b:3c:4d:5e)\n"
     "  /v          one line on standard output per command sent\n"
     "  /keys       every key name and what it sends\n"
-    "Exit code: 0 every command sent, 1 some not sent, 2 a bad argument (then nothing is sent).\n";
+    "Exit code: 0 every command sent, 1 some not sent, 2 a bad argument or no hardware address\n"
+    "known for /wake (then nothing is sent).\n";
 
 namespace {
 

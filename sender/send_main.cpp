@@ -2,7 +2,7 @@
 // Every argument is checked before anything is sent; then each command goes through the
 // remote's own transport, in order, and the program exits once every transaction has ended.
 // Exit code 0: every command sent; 1: some not sent (one line each on standard error);
-// 2: a bad argument, or no address (nothing sent).
+// 2: a bad argument, no address, or no hardware address for /wake (nothing sent).
 #include <stdio.h>
 #include <string.h>
 
