@@ -665,7 +665,7 @@ else
     wb command 2 >/dev/null; sleep 0.3
     click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+w
     out=$(wb get-text 1302); wb command 2 >/dev/null; sleep 0.3
-    xdotool key 5
+    click 1022  # the focus is in the address field, where a digit key would type
     drv wait-red 1043 yes 10 >/dev/null
     xdotool mousemove --sync $(drv center 1043)
     tip=$(drv wait-tip 10)
