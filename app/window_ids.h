@@ -1,7 +1,7 @@
 /* The main window's ids and private messages: its class name, the command ids of the keypad's
-   controls and of the key commands, the system menu's items, the timers, Find box's controls and
-   the private messages the window takes. remote.rc reads the class name from here too, so it
-   keeps to what the resource compiler reads. */
+   controls and of the key commands, the system menu's items, the timers, the controls of Find
+   box and Wake box, and the private messages the window takes. remote.rc reads the class name
+   from here too, so it keeps to what the resource compiler reads. */
 #ifndef HALCYRA_WINDOW_IDS_H
 #define HALCYRA_WINDOW_IDS_H
 
