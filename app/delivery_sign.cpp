@@ -19,6 +19,8 @@ const COLORREF SIGN_BACKGROUND = RGB(204, 0, 0);
 const COLORREF SIGN_TEXT = RGB(255, 255, 255);
 // The tooltip's last line, for as long as the window offers a search for the box (Ctrl+F).
 const char SIGN_FIND_HINT[] = "\r\nCtrl+F finds the box.";
+// Before it, when no connection was made and the box's hardware address is known.
+const char SIGN_WAKE_HINT[] = "\r\nIf the box is in standby, Wake box (Ctrl+W) may switch it on.";
 const int KEY_NAME_MAX = 32;       // the longest key name has 17 characters
 const int SIGN_TIP_MAX = 256;      // the longest tip has about 130
 const int SIGN_TIP_WIDTH = 240;    // pixels at 96 dpi: the tip about as wide as the window
@@ -127,15 +129,15 @@ void DestroyDeliverySignTip(DeliverySign *sign)
     sign->undelivered = false;
 }
 
-LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam)
+LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam, bool offer_wake)
 {
     char command[KEY_NAME_MAX + 24];
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
     char dotted[IPV4_TEXT_SIZE];
     Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
     char tip[SIGN_TIP_MAX];
-    wsprintfA(tip, "%s was not sent to %s: %s.%s", command, dotted,
-              UndeliveredReason(UndeliveredError(wParam)), SIGN_FIND_HINT);
+    wsprintfA(tip, "%s was not sent to %s: %s.%s%s", command, dotted, UndeliveredReason(UndeliveredError(wParam)),
+              offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
     bool was_shown = sign->undelivered;
     sign->undelivered = true;
     if (!was_shown) {

@@ -17,8 +17,9 @@ struct DeliverySign {
 // The sign's tooltip is made the first time the sign shows, and destroyed with the window.
 // Without the common controls the sign still shows its words, without a tooltip.
 void DestroyDeliverySignTip(DeliverySign *sign);
-// WM_TXN_UNDELIVERED: shows the sign with the notice's command, address and reason.
-LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam);
+// WM_TXN_UNDELIVERED: shows the sign with the notice's command, address and reason; offer_wake
+// adds that Wake box may switch the box on.
+LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam, bool offer_wake);
 // WM_TXN_SENT: the label and the address field as they were.
 LRESULT ClearDeliverySign(HWND window, DeliverySign *sign);
 // WM_CTLCOLORSTATIC: the sign's colours for the label while it shows, else null.

@@ -45,7 +45,8 @@ namespace {
 void ShowNotStarted(HWND window, const unsigned char *address, int error, unsigned short tag)
 {
     RemoteWindowState *state = WindowStateOf(window);
-    if (state) ShowDeliverySign(window, &state->sign, MAKEWPARAM(error, tag), (LPARAM)Ipv4Value::Of(address).Notice());
+    if (state) ShowDeliverySign(window, &state->sign, MAKEWPARAM(error, tag), (LPARAM)Ipv4Value::Of(address).Notice(),
+                                false);
 }
 
 }  // namespace

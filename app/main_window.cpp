@@ -14,8 +14,11 @@
 #include "app/media_keys.h"
 #include "app/pressed_look.h"
 #include "app/remote_control.h"
+#include "app/wake_box.h"
 #include "app/window_state.h"
 #include "transport/command_transaction.h"
+#include "transport/undelivered_reason.h"
+#include "transport/wake.h"
 
 RemoteControl *CreateRemoteControl(HWND window, const CREATESTRUCTA *creation)
 {
@@ -56,6 +59,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     AddKeyListMenuItem(window);
     AddAlwaysOnTopMenuItem(window);
     PrepareFindBox(window);
+    PrepareWakeBox(window, &state->wake_box);
     return 0;
 }
 
@@ -63,6 +67,10 @@ LRESULT OnDestroy(HWND window, RemoteWindowState *state)
 {
     // A window whose creation failed has nothing worth saving.
     if (state) {
+        // Hardware addresses posted by a look-up would be lost with the queue: freed here.
+        MSG msg;
+        while (PeekMessageA(&msg, window, WM_WAKE_LEARNED, WM_WAKE_LEARNED, PM_REMOVE))
+            delete (LearnedHardwareAddress *)msg.lParam;
         DestroyDeliverySignTip(&state->sign);
         state->remote->SaveWindowRect(window);
         DestroyRemoteControl(state->remote);
@@ -136,6 +144,9 @@ bool OnSysCommand(HWND window, WPARAM wParam)
     case IDM_FIND_BOX:
         OpenFindBox(window);
         return true;
+    case IDM_WAKE_BOX:
+        OpenWakeBox(window);
+        return true;
     case IDM_KEY_LIST:
         ShowKeyList(window);
         return true;
@@ -149,13 +160,15 @@ LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, LPARAM lParam)
 {
     if (!NoticeIsForBoxInUse(window, lParam)) return 0;
     NoteSentAddress(&state->find_box, lParam);
+    LearnHardwareAddress(window, &state->wake_box, lParam);
     return ClearDeliverySign(window, &state->sign);
 }
 
 LRESULT OnTransactionUndelivered(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
 {
     if (!NoticeIsForBoxInUse(window, lParam)) return 0;
-    return ShowDeliverySign(window, &state->sign, wParam, lParam);
+    bool offer_wake = NoConnectionMade(UndeliveredError(wParam)) && WakeAddressKnown(state->wake_box, lParam);
+    return ShowDeliverySign(window, &state->sign, wParam, lParam, offer_wake);
 }
 
 }  // namespace
@@ -186,6 +199,10 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TXN_SENT:
         if (!state) break;
         return OnTransactionSent(window, state, lParam);
+    case WM_WAKE_LEARNED:
+        if (state) KeepHardwareAddress(&state->wake_box, lParam);
+        else delete (LearnedHardwareAddress *)lParam;
+        return 0;
     case WM_TXN_UNDELIVERED:
         if (!state) break;
         return OnTransactionUndelivered(window, state, wParam, lParam);

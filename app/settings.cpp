@@ -185,3 +185,13 @@ void SaveRecentBoxes(const RecentBoxes &list)
     WriteText(key, VALUE_RECENT_BOXES, text);
     RegCloseKey(key);
 }
+
+void SaveWakeAddresses(const WakeAddresses &list)
+{
+    char text[WAKE_ADDRESSES_TEXT_SIZE];
+    WriteWakeAddresses(list, text);
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    WriteText(key, VALUE_WAKE_ADDRESSES, text);
+    RegCloseKey(key);
+}

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "settings/registry.h"  // the key's path, and the reads the sender shares
+#include "settings/wake_addresses.h"  // "Wake Addresses", which the sender reads too
 
 struct RecentBoxes;
 
@@ -18,3 +19,6 @@ void SaveAlwaysOnTop(bool on);
 // empty list; saving writes only that value.
 void LoadRecentBoxes(RecentBoxes *list);
 void SaveRecentBoxes(const RecentBoxes &list);
+// "Wake Addresses": loaded by LoadWakeAddresses (settings/wake_addresses.h); saving writes only
+// that value.
+void SaveWakeAddresses(const WakeAddresses &list);

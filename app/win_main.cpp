@@ -5,6 +5,7 @@
 #include "app/held_button.h"
 #include "app/keyboard_keys.h"
 #include "app/main_window.h"
+#include "app/wake_box.h"
 #include "transport/command_transaction.h"
 
 HINSTANCE g_Instance = NULL;
@@ -23,6 +24,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command)
     while ((status = GetMessageA(&msg, NULL, 0, 0)) != 0) {
         if (status == -1) break;
         if (TranslateFindBoxKey(window, &msg)) continue;
+        if (TranslateWakeBoxKey(window, &msg)) continue;
         WatchHeldButton(window, &msg);
         if (TranslateKeypadKey(window, &msg)) continue;
         if (!IsDialogMessageA(window, &msg)) {

@@ -1,7 +1,7 @@
 /* The main window's ids and private messages: its class name, the command ids of the keypad's
-   controls and of the key commands, the system menu's items, the timers, Find box's controls and
-   the private messages the window takes. remote.rc reads the class name from here too, so it
-   keeps to what the resource compiler reads. */
+   controls and of the key commands, the system menu's items, the timers, the controls of Find
+   box and Wake box, and the private messages the window takes. remote.rc reads the class name
+   from here too, so it keeps to what the resource compiler reads. */
 #ifndef HALCYRA_WINDOW_IDS_H
 #define HALCYRA_WINDOW_IDS_H
 
@@ -28,6 +28,7 @@ enum CommandId : unsigned {
 const UINT IDM_KEY_LIST = 0x0A10;       // shows the key list
 const UINT IDM_FIND_BOX = 0x0A20;       // opens Find box
 const UINT IDM_ALWAYS_ON_TOP = 0x0A50;  // keeps the window above others
+const UINT IDM_WAKE_BOX = 0x0A60;       // opens Wake box
 
 // Timers of the main window.
 const UINT_PTR IDT_KEY_PRESSED = 0x0A11;    // a button looks pressed for a moment after its key
@@ -40,6 +41,13 @@ enum FindBoxId {
     IDC_FIND_SEARCH = 1203,
     IDC_FIND_LIST = 1204,
     IDC_FIND_STATUS = 1205,
+};
+
+// Wake box's controls.
+enum WakeBoxId {
+    IDC_WAKE_HARDWARE_LABEL = 1301,
+    IDC_WAKE_HARDWARE = 1302,
+    IDC_WAKE_STATUS = 1303,
 };
 
 // Private messages that the main window consumes without any action.

@@ -9,6 +9,7 @@
 #include "app/held_button.h"
 #include "app/key_repeat.h"
 #include "app/pressed_look.h"
+#include "app/wake_box.h"
 
 struct RemoteControl;
 
@@ -19,6 +20,7 @@ struct RemoteWindowState {
     HeldButton held;
     DeliverySign sign;
     FindBoxUse find_box;
+    WakeBoxUse wake_box;
 };
 
 // The window's state: null while WM_CREATE builds it and once WM_DESTROY has freed it. A step

@@ -37,7 +37,7 @@ add_dependencies(address address_self_contained)
 add_library(transport STATIC ${PROTOCOL_SOURCES} transport/command_transaction.cpp
     transport/box_order.cpp transport/workers.cpp transport/exchange.cpp
     transport/winsock_session.cpp transport/undelivered_reason.cpp transport/box_search.cpp
-    transport/system_library.cpp)
+    transport/system_library.cpp transport/wake.cpp)
 target_include_directories(transport PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(transport PUBLIC address ws2_32 gdi32)
 
@@ -45,9 +45,9 @@ target_link_libraries(transport PUBLIC address ws2_32 gdi32)
 add_library(keys STATIC ${KEYS_SOURCES})
 target_include_directories(keys PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(keys PUBLIC transport)
-add_library(settings STATIC settings/registry.cpp)
+add_library(settings STATIC settings/registry.cpp settings/wake_addresses.cpp)
 target_include_directories(settings PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(settings PUBLIC address advapi32)
+target_link_libraries(settings PUBLIC address transport advapi32)
 
 add_subdirectory(app)
 add_subdirectory(sender)

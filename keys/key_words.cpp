@@ -16,7 +16,7 @@ bool IsDigitRun(const char *text)
 
 void AddKey(const KeyCommand *key, std::vector<KeyStep> *steps)
 {
-    KeyStep step = {STEP_KEY, key, std::string(), 0};
+    KeyStep step = {STEP_KEY, key, std::string(), 0, false, {0}};
     steps->push_back(step);
 }
 
@@ -64,7 +64,7 @@ int ReadText(int count, char *const *words, int *at, std::vector<KeyStep> *steps
         *error = "/text " + QuotedWord(typed) + ": a line has 1 to 251 characters";
         return KEY_WORD_BAD;
     }
-    KeyStep step = {STEP_TEXT, nullptr, std::string(frame, length), 0};
+    KeyStep step = {STEP_TEXT, nullptr, std::string(frame, length), 0, false, {0}};
     steps->push_back(step);
     return KEY_WORD_READ;
 }
@@ -75,7 +75,7 @@ int ReadPause(int count, char *const *words, int *at, std::vector<KeyStep> *step
         *error = "/wait needs a pause of 0 to 60000 ms after it";
         return KEY_WORD_BAD;
     }
-    KeyStep step = {STEP_WAIT, nullptr, std::string(), 0};
+    KeyStep step = {STEP_WAIT, nullptr, std::string(), 0, false, {0}};
     if (!ReadWait(words[++*at], &step.wait_ms)) {
         *error = "/wait " + QuotedWord(words[*at]) + ": a pause is 0 to 60000 ms";
         return KEY_WORD_BAD;
@@ -84,15 +84,37 @@ int ReadPause(int count, char *const *words, int *at, std::vector<KeyStep> *step
     return KEY_WORD_READ;
 }
 
+// "/wake", and the hardware address after it when the next word has its form. A word with
+// colons that is not one is an error rather than a key.
+int ReadWake(int count, char *const *words, int *at, std::vector<KeyStep> *steps, std::string *error)
+{
+    KeyStep step = {STEP_WAKE, nullptr, std::string(), 0, false, {0}};
+    if (*at + 1 < count && strchr(words[*at + 1], ':')) {
+        if (!ParseHardwareAddress(words[*at + 1], step.hardware)) {
+            *error = "/wake " + QuotedWord(words[*at + 1]) + ": a hardware address is six pairs of hex digits "
+                     "with colons, as 00:1a:2b:3c:4d:5e";
+            return KEY_WORD_BAD;
+        }
+        step.hardware_given = true;
+        ++*at;
+    }
+    steps->push_back(step);
+    return KEY_WORD_READ;
+}
+
 }  // namespace
 
-bool IsKeyStepOption(const char *word) { return SameWord("/text", word) || SameWord("/wait", word); }
+bool IsKeyStepOption(const char *word)
+{
+    return SameWord("/text", word) || SameWord("/wait", word) || SameWord("/wake", word);
+}
 
 int ReadKeyWord(int count, char *const *words, int *at, std::vector<KeyStep> *steps, std::string *error)
 {
     const char *word = words[*at];
     if (SameWord("/text", word)) return ReadText(count, words, at, steps, error);
     if (SameWord("/wait", word)) return ReadPause(count, words, at, steps, error);
+    if (SameWord("/wake", word)) return ReadWake(count, words, at, steps, error);
     return AddKeysNamed(word, steps) ? KEY_WORD_READ : KEY_WORD_UNKNOWN;
 }
 

@@ -4,7 +4,7 @@
 
 
 const char SEND_SYNOPSIS[] =
-    "Usage: HalcyraSend [ADDRESS] KEY... [/text \"LINE\"] [/wait MS] [/v]\n"
+    "Usage: HalcyraSend [ADDRESS] [/wake [HW-ADDRESS]] KEY... [/text \"LINE\"] [/wait MS] [/v]\n"
     "       HalcyraSend /keys | /?\n";
 const char SEND_DETAILS[] =
     "Sends the box's keys in the order given, each over a connection of its own to port 8089.\n"
@@ -14,9 +14,12 @@ const char SEND_DETAILS[] =
     "              (705: one digit key per digit); any case\n"
     "  /text LINE  a free-text line of 1 to 251 characters\n"
     "  /wait MS    a pause of 0 to 60000 ms once the commands before it were sent\n"
+    "  /wake       the wake packet (UDP port 9) to the box and its local network, with the box's\n"
+    "              hardware address that the remote learned, or the one given (00:1a:2b:3c:4d:5e)\n"
     "  /v          one line on standard output per command sent\n"
     "  /keys       every key name and what it sends\n"
-    "Exit code: 0 every command sent, 1 some not sent, 2 a bad argument (then nothing is sent).\n";
+    "Exit code: 0 every command sent, 1 some not sent, 2 a bad argument or no hardware address\n"
+    "known for /wake (then nothing is sent).\n";
 
 namespace {
 
@@ -69,7 +72,7 @@ bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *er
     }
     for (const KeyStep &step : plan->steps)
         if (step.kind != STEP_WAIT) return true;
-    *error = "nothing to send: give at least one KEY or /text";
+    *error = "nothing to send: give at least one KEY, /text or /wake";
     return false;
 }
 

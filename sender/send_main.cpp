@@ -2,16 +2,19 @@
 // Every argument is checked before anything is sent; then each command goes through the
 // remote's own transport, in order, and the program exits once every transaction has ended.
 // Exit code 0: every command sent; 1: some not sent (one line each on standard error);
-// 2: a bad argument, or no address (nothing sent).
+// 2: a bad argument, no address, or no hardware address for /wake (nothing sent).
 #include <stdio.h>
 #include <string.h>
 
+#include "address/address.h"
 #include "address/ipv4_value.h"
 #include "sender/arguments.h"
 #include "settings/registry.h"
+#include "settings/wake_addresses.h"
 #include "transport/command_protocol.h"
 #include "transport/command_transaction.h"
 #include "transport/undelivered_reason.h"
+#include "transport/wake.h"
 
 HINSTANCE g_Instance;
 
@@ -42,6 +45,7 @@ struct SendRun {
     bool pausing = false; // a /wait runs
     bool any_not_sent = false;
     bool out_of_time = false;  // the run's bound passed before every command ended
+    std::string wake_destinations;  // where the last wake packet went, for /v
 };
 SendRun g_Run;
 
@@ -55,6 +59,13 @@ std::string Dotted(const Ipv4Value &address)
 std::string CommandName(const KeyStep &step)
 {
     if (step.kind == STEP_KEY) return step.key->name;
+    if (step.kind == STEP_WAKE) {
+        char shown[HARDWARE_TEXT_SIZE];
+        unsigned char hardware[6];
+        memcpy(hardware, step.hardware, 6);
+        HWAddrByteToStr(hardware, shown);
+        return std::string("wake packet for ") + shown;
+    }
     return "text \"" + step.line.substr(0, step.line.size() - 3) + "\"";  // without CR, LF, NUL
 }
 
@@ -89,13 +100,33 @@ void StartCommand(HWND window, size_t index)
     ++g_Run.started;
 }
 
+// The wake packet, once the commands before it were sent or failed: its sends block for their
+// short intervals, during which the notices wait in the queue.
+void Wake(size_t index)
+{
+    WakeTarget target = PrepareWake(g_Run.address.bytes, g_Run.plan.steps[index].hardware);
+    if (SendWake(target)) {
+        g_Run.states[index] = COMMAND_SENT;
+        if (g_Run.plan.verbose) {
+            char destinations[WAKE_DESTINATIONS_TEXT_SIZE];
+            DescribeWakeDestinations(target, destinations);
+            g_Run.wake_destinations = destinations;
+        }
+    } else {
+        ReportNotSent(index, "no datagram could be sent");
+    }
+}
+
 // Starts what may start now: commands up to SEND_AHEAD under way; a pause once every command
 // before it has been sent or has failed. Ends the loop when nothing is left.
 void Advance(HWND window)
 {
     while (!g_Run.pausing && g_Run.next_step < g_Run.plan.steps.size()) {
         const KeyStep &step = g_Run.plan.steps[g_Run.next_step];
-        if (step.kind == STEP_WAIT) {
+        if (step.kind == STEP_WAKE) {
+            if (g_Run.settled < g_Run.started) return;
+            Wake(g_Run.next_step);
+        } else if (step.kind == STEP_WAIT) {
             if (g_Run.settled < g_Run.started) return;
             if (SetTimer(window, IDT_SEND_WAIT, step.wait_ms, NULL)) {
                 g_Run.pausing = true;
@@ -136,6 +167,7 @@ DWORD RunBoundMs()
     int commands = 0;
     for (const KeyStep &step : g_Run.plan.steps) {
         if (step.kind == STEP_WAIT) pauses += step.wait_ms;
+        else if (step.kind == STEP_WAKE) pauses += WAKE_SENDS * WAKE_INTERVAL_MS;
         else ++commands;
     }
     return pauses + TransactionsEndWithinMs(commands) + SEND_BOUND_MARGIN_MS;
@@ -146,7 +178,7 @@ void OnOutOfTime(HWND window)
     KillTimer(window, IDT_SEND_BOUND);
     g_Run.out_of_time = true;
     for (size_t i = 0; i < g_Run.states.size(); ++i) {
-        if (g_Run.plan.steps[i].kind == STEP_WAIT) continue;
+        if (g_Run.plan.steps[i].kind == STEP_WAIT || g_Run.plan.steps[i].kind == STEP_WAKE) continue;
         if (g_Run.states[i] == COMMAND_PENDING || g_Run.states[i] == COMMAND_UNDER_WAY)
             fprintf(stderr, "HalcyraSend: %s did not end within %lu s\n", CommandName(g_Run.plan.steps[i]).c_str(),
                     (unsigned long)(RunBoundMs() / 1000));
@@ -222,7 +254,9 @@ int Send()
     if (g_Run.plan.verbose) {
         for (size_t i = 0; i < g_Run.states.size(); ++i)
             if (g_Run.states[i] == COMMAND_SENT)
-                printf("sent %s to %s\n", CommandName(g_Run.plan.steps[i]).c_str(), Dotted(g_Run.address).c_str());
+                printf("sent %s to %s\n", CommandName(g_Run.plan.steps[i]).c_str(),
+                       g_Run.plan.steps[i].kind == STEP_WAKE ? g_Run.wake_destinations.c_str()
+                                                             : Dotted(g_Run.address).c_str());
     }
     return g_Run.any_not_sent || g_Run.out_of_time ? EXIT_NOT_SENT : EXIT_SENT;
 }
@@ -241,6 +275,26 @@ int LoadCheckedSavedAddress(Ipv4Value *address)
         fprintf(stderr, "HalcyraSend: no ADDRESS given, and the remote has saved none for this user\n%s",
                 SEND_SYNOPSIS);
         return EXIT_BAD_ARGUMENT;
+    }
+    return 0;
+}
+
+// A /wake without a hardware address takes the one the remote learned for the box; without one
+// nothing is sent.
+int FillWakeAddresses()
+{
+    WakeAddresses known;
+    bool loaded = false;
+    for (KeyStep &step : g_Run.plan.steps) {
+        if (step.kind != STEP_WAKE || step.hardware_given) continue;
+        if (!loaded) LoadWakeAddresses(&known);
+        loaded = true;
+        if (!FindWakeAddress(known, g_Run.address.bytes, step.hardware)) {
+            fprintf(stderr, "HalcyraSend: /wake: no hardware address is known for %s (the remote learns it once a "
+                            "key reached the box); give it, as /wake 00:1a:2b:3c:4d:5e; nothing sent\n",
+                    Dotted(g_Run.address).c_str());
+            return EXIT_BAD_ARGUMENT;
+        }
     }
     return 0;
 }
@@ -267,5 +321,6 @@ int main(int argc, char **argv)
     } else if (int status = LoadCheckedSavedAddress(&g_Run.address)) {
         return status;
     }
+    if (int status = FillWakeAddresses()) return status;
     return Send();
 }

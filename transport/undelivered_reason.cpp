@@ -50,3 +50,10 @@ const char *UndeliveredReason(int error)
         if (row.error == error) return row.reason;
     return SEND_FAILED;
 }
+
+bool NoConnectionMade(int error)
+{
+    for (const ReasonRow &row : REASONS)
+        if (row.error == error) return row.reason == REFUSED || row.reason == NO_ROUTE || row.reason == NOT_IN_TIME;
+    return false;
+}

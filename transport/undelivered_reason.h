@@ -4,3 +4,6 @@
 
 // A short phrase without a capital or a full stop, for example "the box refused the connection".
 const char *UndeliveredReason(int error);
+// True when the error says that no connection to the box was made at all (refused, no route,
+// none in time): what a box in deep standby gives.
+bool NoConnectionMade(int error);

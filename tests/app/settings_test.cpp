@@ -3,6 +3,7 @@
 #include "app/recent_boxes.h"
 #include "app/remote_control.h"
 #include "app/settings.h"
+#include "settings/wake_addresses.h"
 
 #include <gtest/gtest.h>
 
@@ -455,6 +456,59 @@ TEST_F(Settings, RecentBoxes)
     EXPECT_EQ(Get(name).type, (DWORD)REG_SZ);
     EXPECT_EQ(ValueCount(), 2u);
     EXPECT_EQ(Get(ADDRESS).data, std::string("10.0.0.1") + '\0');
+}
+
+std::string LoadedWakeAddresses()
+{
+    WakeAddresses list = {{{9, 9, 9, 9}}, {{2, 0, 0, 0, 0, 9}}, 1};
+    LoadWakeAddresses(&list);
+    char text[WAKE_ADDRESSES_TEXT_SIZE];
+    WriteWakeAddresses(list, text);
+    return text;
+}
+
+TEST_F(Settings, WakeAddresses)
+{
+    const char *name = "Wake Addresses";
+    std::string nine;
+    for (int i = 1; i <= 9; ++i) nine += (i > 1 ? ";1.0.0." : "1.0.0.") + std::to_string(i) + "=02:00:00:00:00:01";
+    struct Case { DWORD type; std::string data; const char *loaded; };
+    const Case cases[] = {
+        {REG_SZ, std::string("127.0.0.5=00:1A:2b:3c:4d:5e;10.1.2.3=02:00:00:00:00:01") + '\0',
+         "127.0.0.5=00:1a:2b:3c:4d:5e;10.1.2.3=02:00:00:00:00:01"},
+        {REG_BINARY, std::string("127.0.0.5=00:1a:2b:3c:4d:5e") + '\0', ""},  // foreign type
+        {REG_SZ, nine + '\0', ""},                                              // nine pairs
+        {REG_SZ, std::string("127.0.0.5=00:1a:2b:3c:4d") + '\0', ""},
+        {REG_SZ, std::string("127.0.0.5=00:00:00:00:00:00") + '\0', ""},
+        {REG_SZ, std::string("127.0.0.5=0:1a:2b:3c:4d:5e") + '\0', ""},
+        {REG_SZ, std::string("127.0.0.5 00:1a:2b:3c:4d:5e") + '\0', ""},
+        {REG_SZ, std::string("127.0.0.5=00:1a:2b:3c:4d:5e;") + '\0', ""},
+        {REG_SZ, std::string("127.0.0.5=00:1a:2b:3c:4d:5e;127.0.0.5=00:1a:2b:3c:4d:5f") + '\0', ""},
+        {REG_SZ, std::string(600, 'x') + '\0', ""},  // over-long
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.data);
+        Put(name, c.type, c.data.data(), (DWORD)c.data.size());
+        EXPECT_EQ(LoadedWakeAddresses(), c.loaded);
+    }
+    // Most recent first, each box once with its latest hardware address, eight at most; saving
+    // writes that value alone.
+    PutText(ADDRESS, "10.0.0.1");
+    WakeAddresses list = {};
+    for (unsigned char last = 1; last <= 9; ++last) {
+        unsigned char address[4] = {1, 0, 0, last}, hardware[6] = {2, 0, 0, 0, 0, last};
+        EXPECT_TRUE(AddWakeAddress(&list, address, hardware));
+    }
+    unsigned char again[4] = {1, 0, 0, 5}, replaced[6] = {0xAA, 0, 0, 0, 0, 5};
+    EXPECT_TRUE(AddWakeAddress(&list, again, replaced));
+    EXPECT_FALSE(AddWakeAddress(&list, again, replaced));
+    SaveWakeAddresses(list);
+    EXPECT_EQ(Get(name).data, std::string("1.0.0.5=aa:00:00:00:00:05;1.0.0.9=02:00:00:00:00:09;1.0.0.8=02:00:00:00:00:08;"
+                                          "1.0.0.7=02:00:00:00:00:07;1.0.0.6=02:00:00:00:00:06;1.0.0.4=02:00:00:00:00:04;"
+                                          "1.0.0.3=02:00:00:00:00:03;1.0.0.2=02:00:00:00:00:02") + '\0');
+    EXPECT_EQ(Get(name).type, (DWORD)REG_SZ);
+    EXPECT_EQ(ValueCount(), 2u);
+    EXPECT_EQ(LoadedWakeAddresses(), Get(name).data.substr(0, Get(name).data.size() - 1));
 }
 
 // Makes HKEY_CURRENT_USER stand for a fresh key of this process, and checks that it does.

@@ -54,6 +54,28 @@ hex_after() {  # BOX SKIP
         print c, h }' "$work/$1.log" 2>/dev/null | sort -n | awk '{ printf "%s%s", sep, $2; sep = " " }'
 }
 frame() { printf '%s\r\n\0' "$1" | od -An -v -tx1 | tr -d ' \n'; }
+# A sleeping box's network card: the hex of each datagram at ADDRESS, UDP port 9, one a line,
+# for 60 s at most; waits (5 s at most) until it listens.
+wake_listen() {  # ADDRESS FILE
+    python3 -c '
+import socket, sys, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind((sys.argv[1], 9))
+s.settimeout(0.2)
+open(sys.argv[2] + ".ready", "w").close()
+end = time.monotonic() + 60
+with open(sys.argv[2], "a") as log:
+    while time.monotonic() < end:
+        try:
+            log.write(s.recv(512).hex() + "\n")
+            log.flush()
+        except socket.timeout:
+            pass
+' "$1" "$2" >/dev/null 2>&1 &
+    box_pids+=($!)
+    for _ in $(seq 1 100); do [ -f "$2.ready" ] && return 0; sleep 0.05; done
+    return 1
+}
 
 # Sends WM_COMMAND WPARAM and checks that box BOX received exactly the framed TEXTS, in order.
 expect_sent() {  # NAME BOX WPARAM TEXT...
@@ -614,6 +636,43 @@ else
     for _ in $(seq 1 50); do drv no-message-box >/dev/null 2>&1 && break; sleep 0.1; done
     [ "$(drv get-text 1044)" = 127.0.10.77 ] && pass "Ctrl+F, Enter: the most recent box" ||
         fail "Ctrl+F, Enter: the most recent box" "field $(drv get-text 1044)"
+    drv set-text 1044 $BOX_A >/dev/null
+
+    # Wake box: Ctrl+W for a box that takes no connection; a malformed hardware address sends
+    # nothing, a good one goes three times to the box's port 9 (and to 127.255.255.255, which the
+    # box's socket may be handed too) and is kept for the box, which the dialog and the sign offer.
+    wb() { drv --in "Wake box" "$@"; }
+    wake_listen $NOBODY "$work/wake.hex" || fail "Wake box" "no listener on $NOBODY port 9"
+    drv set-text 1044 $NOBODY >/dev/null
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+w
+    out="$(wb get-text 1302)|"
+    wb set-text 1302 00:1a:2b:3c:4d >/dev/null && wb command 1 >/dev/null && out="$out$(wb get-text 1303)"
+    sleep 0.5
+    [ "$out" = "|Not a hardware address: type six pairs of hex digits with colons, as 00:1a:2b:3c:4d:5e. Nothing was sent." ] &&
+        [ ! -s "$work/wake.hex" ] && pass "Wake box: a malformed hardware address is refused, nothing sent" ||
+        fail "Wake box: a malformed hardware address is refused, nothing sent" "[$out] $(wc -l <"$work/wake.hex") datagrams"
+    wb set-text 1302 02:1A:2b:3c:4d:5e >/dev/null && wb command 1 >/dev/null && out=$(wb get-text 1303)
+    for _ in $(seq 1 100); do [ "$(wc -l <"$work/wake.hex")" -ge 3 ] && break; sleep 0.05; done
+    sleep 0.5  # any broadcast copies
+    packet="ffffffffffff$(printf '021a2b3c4d5e%.0s' $(seq 16))"
+    got=$(sort -u "$work/wake.hex") count=$(wc -l <"$work/wake.hex")
+    [ "$out" = "Sent the wake packet for 02:1a:2b:3c:4d:5e to $NOBODY and 127.255.255.255, UDP port 9, 3 times." ] &&
+        [ "$got" = "$packet" ] && { [ "$count" = 3 ] || [ "$count" = 6 ]; } &&
+        [ "$(reg_value "Wake Addresses")" = "$NOBODY=02:1a:2b:3c:4d:5e" ] &&
+        pass "Wake sends the 102-byte packet three times to port 9 and keeps the pair" ||
+        fail "Wake sends the 102-byte packet three times to port 9 and keeps the pair" \
+            "[$out] $count datagrams [$got]; Wake Addresses [$(reg_value "Wake Addresses")]"
+    wb command 2 >/dev/null; sleep 0.3
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+w
+    out=$(wb get-text 1302); wb command 2 >/dev/null; sleep 0.3
+    click 1022  # the focus is in the address field, where a digit key would type
+    drv wait-red 1043 yes 10 >/dev/null
+    xdotool mousemove --sync $(drv center 1043)
+    tip=$(drv wait-tip 10)
+    xdotool mousemove 1000 700
+    [ "$out" = 02:1a:2b:3c:4d:5e ] && [[ $tip == *"Wake box (Ctrl+W) may switch it on."* ]] &&
+        pass "the kept address fills Wake box, and the sign offers it for a box that takes no connection" ||
+        fail "the kept address fills Wake box, and the sign offers it for a box that takes no connection" "[$out] [$tip]"
     drv set-text 1044 $BOX_A >/dev/null
 
     # The key list, from the system menu: Alt+Space, then K.

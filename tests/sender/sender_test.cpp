@@ -9,6 +9,7 @@
 
 #include "keys/keys.h"
 #include "settings/registry.h"
+#include "settings/wake_addresses.h"
 #include "tests/support/loopback_box.h"
 #include "tests/support/program_test_main.h"
 
@@ -148,6 +149,8 @@ TEST_F(SenderTest, BadArgumentsSendNothingAndNameTheArgument)
         {b + "/wait 60001", "/wait \"60001\""},
         {b + "/wait -1", "/wait \"-1\""},
         {b + "/wait", "/wait needs"},
+        {b + "/wake 00:1a:2b:3c:4d", "/wake \"00:1a:2b:3c:4d\": a hardware address"},
+        {b + "/wake 00:00:00:00:00:00", "/wake \"00:00:00:00:00:00\""},
         {b + "/bogus", "\"/bogus\""},
         {BOX, "nothing to send"},
     };
@@ -185,6 +188,47 @@ TEST_F(SenderTest, HangingBoxEndsEveryKeyUnsent)
     hanging.Release();
     Sleep(500);
     EXPECT_EQ(hanging.CommandCount(), 0u);
+}
+
+// /wake: the 102-byte packet three times at the box's port 9 (three more where the system hands
+// the box's socket the loopback broadcast as well), then the keys after it; with the given
+// hardware address or the one the remote kept for the box, and none sent when none is known.
+TEST_F(SenderTest, WakeSendsThePacketThreeTimesThenTheKeys)
+{
+    WakeListener card;
+    ASSERT_TRUE(card.Open(BOX));
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL), 0);
+    const char kept[] = "127.0.0.9=02:00:00:00:00:09;127.0.0.64=02:1a:2b:3c:4d:5e";
+    ASSERT_EQ(RegSetValueExA(key, VALUE_WAKE_ADDRESSES, 0, REG_SZ, (const BYTE *)kept, sizeof(kept)), 0);
+    struct Row {
+        std::string arguments;
+        int code;
+        unsigned char hardware[6];  // all zeros: nothing is sent
+        size_t keys;
+    };
+    const Row rows[] = {
+        {std::string(BOX) + " /wake 00:1A:2b:3c:4d:5f /wait 0 POWER", 0, {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5f}, 1},
+        {std::string(BOX) + " /wake", 0, {0x02, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, 0},
+        {std::string(NOBODY) + " /wake POWER", 2, {0}, 0},  // nothing kept for that box
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.arguments);
+        size_t before = box.Connections().size();
+        SendOutcome run = Send(row.arguments);
+        EXPECT_EQ(run.code, row.code) << run.err;
+        std::string packet(6, '\xFF');
+        for (int i = 0; i < 16; ++i) packet.append((const char *)row.hardware, 6);
+        std::vector<std::string> got = card.Receive(6, 1000);
+        EXPECT_EQ(got.size() == 3 || got.size() == 6, row.code == 0) << got.size();
+        EXPECT_EQ(got, std::vector<std::string>(got.size(), packet));
+        EXPECT_EQ(box.WaitForCommands(before + row.keys, 10000) && box.Connections().size() == before + row.keys, true);
+        if (row.code) {
+            EXPECT_NE(run.err.find("no hardware address is known for 127.0.0.65"), std::string::npos) << run.err;
+        }
+    }
+    RegDeleteValueA(key, VALUE_WAKE_ADDRESSES);
+    RegCloseKey(key);
 }
 
 // The saved address when none is given: used when valid; none, 0.0.0.0 or text that fails the

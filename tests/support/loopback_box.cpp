@@ -297,3 +297,39 @@ size_t LoopbackBox::AcceptedCount()
     std::lock_guard<std::mutex> hold(lock);
     return accepted;
 }
+
+bool WakeListener::Open(const char *loopback_address)
+{
+    socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (socket == INVALID_SOCKET) return false;
+    sockaddr_in at = {};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(9);
+    at.sin_addr.s_addr = inet_addr(loopback_address);
+    if (bind(socket, (const sockaddr *)&at, sizeof(at)) == 0) return true;
+    Close();
+    return false;
+}
+
+std::vector<std::string> WakeListener::Receive(size_t count, DWORD quiet_ms)
+{
+    std::vector<std::string> datagrams;
+    while (socket != INVALID_SOCKET && datagrams.size() < count) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket, &readable);
+        timeval wait = {(long)(quiet_ms / 1000), (long)(quiet_ms % 1000) * 1000};
+        if (select(0, &readable, NULL, NULL, &wait) != 1) break;
+        char buffer[512];
+        int got = recv(socket, buffer, sizeof(buffer), 0);
+        if (got < 0) break;
+        datagrams.push_back(std::string(buffer, (size_t)got));
+    }
+    return datagrams;
+}
+
+void WakeListener::Close()
+{
+    if (socket != INVALID_SOCKET) closesocket(socket);
+    socket = INVALID_SOCKET;
+}

@@ -83,3 +83,13 @@ struct LoopbackBox {
     unsigned seed = 12345;
     bool closing = false;
 };
+
+// A UDP socket on 127.0.0.N, port 9: the datagrams a sleeping box's network card would see.
+struct WakeListener {
+    SOCKET socket = INVALID_SOCKET;
+    bool Open(const char *loopback_address);
+    // The datagrams received until `count` have come, or none has for `quiet_ms`.
+    std::vector<std::string> Receive(size_t count, DWORD quiet_ms);
+    void Close();
+    ~WakeListener() { Close(); }
+};

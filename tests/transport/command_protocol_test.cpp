@@ -33,3 +33,25 @@ TEST(FreeText, AcceptsOneTo251CharactersOnly)
     // A frame buffer too small is refused rather than overrun.
     EXPECT_EQ(FrameFreeText(text.c_str(), 10, frame, 12), 0);
 }
+
+TEST(WakePacket, SixFfThenTheAddressSixteenTimesToTheBoxNetworksBroadcast)
+{
+    const unsigned char hardware[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    unsigned char packet[WAKE_PACKET_SIZE + 1];
+    packet[WAKE_PACKET_SIZE] = 0x77;
+    BuildWakePacket(hardware, packet);
+    ASSERT_EQ(WAKE_PACKET_SIZE, 102);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(packet[i], 0xFF);
+    for (int i = 6; i < WAKE_PACKET_SIZE; ++i) EXPECT_EQ(packet[i], hardware[(i - 6) % 6]) << i;
+    EXPECT_EQ(packet[WAKE_PACKET_SIZE], 0x77);
+    // Host-order address, prefix length, broadcast (0: none).
+    const unsigned long rows[][3] = {
+        {0x7F000040ul, 8, 0x7FFFFFFFul},   // 127.0.0.64/8
+        {0xC0A80114ul, 24, 0xC0A801FFul},  // 192.168.1.20/24
+        {0x0A0B0C0Dul, 20, 0x0A0B0FFFul},  // 10.11.12.13/20
+        {0xC0A80114ul, 30, 0xC0A80117ul},
+        {0xC0A80114ul, 31, 0}, {0xC0A80114ul, 32, 0}, {0xC0A80114ul, 7, 0}, {0xC0A80114ul, 0, 0},
+        {0xFF000001ul, 8, 0},  // never the limited broadcast
+    };
+    for (const auto &row : rows) EXPECT_EQ(DirectedBroadcast(row[0], (unsigned)row[1]), row[2]) << std::hex << row[0];
+}

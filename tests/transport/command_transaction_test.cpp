@@ -3,6 +3,7 @@
 #include "transport/transport_internal.h"
 #include "transport/undelivered_reason.h"
 #include "transport/command_protocol.h"
+#include "transport/wake.h"
 #include "keys/keys.h"
 
 #include <gtest/gtest.h>
@@ -592,6 +593,41 @@ TEST_F(Transaction, TwoHundredInARowLeaveNoThreadsOrHandlesBehind)
     EXPECT_LE(handles, base_handles + slack);
     printf("[ figures  ] 200 transactions in %lu ms; threads %d -> %d; handles %d -> %d\n",
            (unsigned long)elapsed, base_threads, ThreadCount(), base_handles, handles);
+}
+
+// The neighbour table's entry for the box: the right address, six bytes, neither an invalid
+// entry nor one still being resolved (all zeros). Loopback has no such table to read live.
+TEST(NeighbourTable, PicksTheBoxsUsableEntry)
+{
+    struct Table {
+        DWORD count;
+        MIB_IPNETROW rows[5];
+    } table = {5, {}};
+    const unsigned char box[4] = {192, 168, 1, 20}, other[4] = {192, 168, 1, 21};
+    const unsigned char right[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    struct Row { const unsigned char *address; DWORD length, type; unsigned char first; };
+    const Row rows[5] = {
+        {other, 6, MIB_IPNET_TYPE_DYNAMIC, 0x11},
+        {box, 6, MIB_IPNET_TYPE_INVALID, 0x22},
+        {box, 6, MIB_IPNET_TYPE_DYNAMIC, 0x00},  // all zeros: being resolved
+        {box, 4, MIB_IPNET_TYPE_DYNAMIC, 0x33},
+        {box, 6, MIB_IPNET_TYPE_DYNAMIC, 0x00},
+    };
+    for (int i = 0; i < 5; ++i) {
+        memcpy(&table.rows[i].dwAddr, rows[i].address, 4);
+        table.rows[i].dwPhysAddrLen = rows[i].length;
+        table.rows[i].dwType = rows[i].type;
+        table.rows[i].bPhysAddr[0] = rows[i].first;
+        if (rows[i].first) memset(table.rows[i].bPhysAddr + 1, 0x44, 5);
+    }
+    memcpy(table.rows[4].bPhysAddr, right, 6);
+    unsigned char found[6] = {0};
+    ASSERT_TRUE(PickNeighbourEntry((const MIB_IPNETTABLE *)&table, box, found));
+    EXPECT_EQ(memcmp(found, right, 6), 0);
+    table.count = 4;
+    EXPECT_FALSE(PickNeighbourEntry((const MIB_IPNETTABLE *)&table, box, found));
+    const unsigned char absent[4] = {192, 168, 1, 22};
+    EXPECT_FALSE(PickNeighbourEntry((const MIB_IPNETTABLE *)&table, absent, found));
 }
 
 }  // namespace

@@ -1,0 +1,169 @@
+#include "transport/wake.h"
+
+#include <ws2tcpip.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <new>
+
+#include "address/ipv4_value.h"
+#include "transport/system_library.h"
+#include "transport/winsock_session.h"
+
+namespace {
+
+// First try of the adapters' and the neighbour table's size; both calls say when it is short.
+const ULONG TABLE_BUFFER = 16 * 1024;
+const unsigned long LOOPBACK_NETWORK = 0x7F000000ul;  // 127.0.0.0/8, the loopback network
+
+typedef ULONG(WINAPI *GetAdaptersAddressesFunction)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
+typedef DWORD(WINAPI *GetIpNetTableFunction)(PMIB_IPNETTABLE, PULONG, BOOL);
+
+// The broadcast of the up adapter's network that holds the box's address, or 0.
+unsigned long AdapterBroadcastFor(unsigned long box)
+{
+    HMODULE iphlpapi = LoadSystemLibrary("iphlpapi.dll");
+    if (!iphlpapi) return 0;
+    GetAdaptersAddressesFunction get_adapters =
+        (GetAdaptersAddressesFunction)(void *)GetProcAddress(iphlpapi, "GetAdaptersAddresses");
+    const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    ULONG size = TABLE_BUFFER;
+    IP_ADAPTER_ADDRESSES *adapters = (IP_ADAPTER_ADDRESSES *)malloc(size);
+    ULONG status = adapters && get_adapters ? get_adapters(AF_INET, flags, NULL, adapters, &size) : ERROR_NOT_SUPPORTED;
+    if (status == ERROR_BUFFER_OVERFLOW) {
+        free(adapters);
+        adapters = (IP_ADAPTER_ADDRESSES *)malloc(size);
+        status = adapters ? get_adapters(AF_INET, flags, NULL, adapters, &size) : ERROR_NOT_ENOUGH_MEMORY;
+    }
+    unsigned long found = 0;
+    for (IP_ADAPTER_ADDRESSES *adapter = status == NO_ERROR ? adapters : NULL; adapter && !found;
+         adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp) continue;
+        for (IP_ADAPTER_UNICAST_ADDRESS *unicast = adapter->FirstUnicastAddress; unicast && !found;
+             unicast = unicast->Next) {
+            const SOCKADDR *socket_address = unicast->Address.lpSockaddr;
+            if (!socket_address || socket_address->sa_family != AF_INET) continue;
+            unsigned long local = ntohl(((const sockaddr_in *)socket_address)->sin_addr.s_addr);
+            unsigned long broadcast = DirectedBroadcast(local, unicast->OnLinkPrefixLength);
+            // The box's network only: the same broadcast means the same network.
+            if (broadcast && broadcast == DirectedBroadcast(box, unicast->OnLinkPrefixLength)) found = broadcast;
+        }
+    }
+    free(adapters);
+    FreeLibrary(iphlpapi);
+    return found;
+}
+
+DWORD WINAPI LookUpHardwareAddress(void *parameter)
+{
+    LearnedHardwareAddress *learned = (LearnedHardwareAddress *)parameter;
+    bool found = false;
+    if (HMODULE iphlpapi = LoadSystemLibrary("iphlpapi.dll")) {
+        GetIpNetTableFunction get_table = (GetIpNetTableFunction)(void *)GetProcAddress(iphlpapi, "GetIpNetTable");
+        ULONG size = TABLE_BUFFER;
+        MIB_IPNETTABLE *table = (MIB_IPNETTABLE *)malloc(size);
+        DWORD status = table && get_table ? get_table(table, &size, FALSE) : ERROR_NOT_SUPPORTED;
+        if (status == ERROR_INSUFFICIENT_BUFFER) {
+            free(table);
+            table = (MIB_IPNETTABLE *)malloc(size);
+            status = table ? get_table(table, &size, FALSE) : ERROR_NOT_ENOUGH_MEMORY;
+        }
+        found = status == NO_ERROR && PickNeighbourEntry(table, learned->address, learned->hardware);
+        free(table);
+        FreeLibrary(iphlpapi);
+    }
+    // The window frees what it is given; what it could not be given is freed here.
+    if (!found || !PostMessageA(learned->window, WM_WAKE_LEARNED, 0, (LPARAM)learned)) delete learned;
+    return 0;
+}
+
+}  // namespace
+
+WakeTarget PrepareWake(const unsigned char *address, const unsigned char *hardware)
+{
+    WakeTarget target = {};
+    memcpy(target.address, address, 4);
+    memcpy(target.hardware, hardware, 6);
+    unsigned long box = Ipv4Value::Of(address).Number();
+    unsigned long broadcast = (box & 0xFF000000ul) == LOOPBACK_NETWORK ? DirectedBroadcast(box, 8)
+                                                                      : AdapterBroadcastFor(box);
+    if (broadcast) {
+        Ipv4Value::FromNumber(broadcast).CopyTo(target.broadcast);
+        target.has_broadcast = true;
+    }
+    return target;
+}
+
+int SendWake(const WakeTarget &target)
+{
+    if (!StartWinsock()) return 0;
+    int sent = 0;
+    SOCKET udp = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    BOOL allow = TRUE;
+    if (udp != INVALID_SOCKET && target.has_broadcast)
+        setsockopt(udp, SOL_SOCKET, SO_BROADCAST, (const char *)&allow, sizeof(allow));
+    unsigned char packet[WAKE_PACKET_SIZE];
+    BuildWakePacket(target.hardware, packet);
+    sockaddr_in to[2] = {};
+    int destinations = 0;
+    if (target.has_broadcast) memcpy(&to[destinations++].sin_addr, target.broadcast, 4);
+    memcpy(&to[destinations++].sin_addr, target.address, 4);
+    for (int round = 0; udp != INVALID_SOCKET && round < WAKE_SENDS; ++round) {
+        if (round) Sleep(WAKE_INTERVAL_MS);
+        for (int i = 0; i < destinations; ++i) {
+            to[i].sin_family = AF_INET;
+            to[i].sin_port = htons(WAKE_PORT);
+            if (sendto(udp, (const char *)packet, WAKE_PACKET_SIZE, 0, (const sockaddr *)&to[i], sizeof(to[i])) ==
+                WAKE_PACKET_SIZE)
+                ++sent;
+        }
+    }
+    if (udp != INVALID_SOCKET) closesocket(udp);
+    CleanUpWinsock();
+    return sent;
+}
+
+void DescribeWakeDestinations(const WakeTarget &target, char *text)
+{
+    char box[IPV4_TEXT_SIZE], broadcast[IPV4_TEXT_SIZE];
+    Ipv4Value::Of(target.address).Format(box);
+    if (!target.has_broadcast) {
+        snprintf(text, WAKE_DESTINATIONS_TEXT_SIZE, "%s", box);
+        return;
+    }
+    Ipv4Value::Of(target.broadcast).Format(broadcast);
+    snprintf(text, WAKE_DESTINATIONS_TEXT_SIZE, "%s and %s", box, broadcast);
+}
+
+bool PickNeighbourEntry(const MIB_IPNETTABLE *table, const unsigned char *address, unsigned char *hardware)
+{
+    DWORD wanted;
+    memcpy(&wanted, address, 4);  // dwAddr is in network order, as the address's bytes
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const MIB_IPNETROW &row = table->table[i];
+        if (row.dwAddr != wanted || row.dwPhysAddrLen != 6 || row.dwType == MIB_IPNET_TYPE_INVALID) continue;
+        unsigned char found[6];
+        memcpy(found, row.bPhysAddr, 6);
+        bool zero = true;
+        for (unsigned char byte : found) zero = zero && byte == 0;
+        if (zero) continue;  // an entry still being resolved
+        memcpy(hardware, found, 6);
+        return true;
+    }
+    return false;
+}
+
+bool StartHardwareAddressLookup(HWND window, const unsigned char *address)
+{
+    LearnedHardwareAddress *learned = new (std::nothrow) LearnedHardwareAddress();
+    if (!learned) return false;
+    learned->window = window;
+    memcpy(learned->address, address, 4);
+    HANDLE worker = CreateThread(NULL, 0, LookUpHardwareAddress, learned, 0, NULL);
+    if (!worker) {
+        delete learned;
+        return false;
+    }
+    CloseHandle(worker);
+    return true;
+}
