@@ -18,3 +18,5 @@ void SaveAlwaysOnTop(bool on);
 // empty list; saving writes only that value.
 void LoadRecentBoxes(RecentBoxes *list);
 void SaveRecentBoxes(const RecentBoxes &list);
+// "Favourites": every line written back as it was given, usable or not, as a REG_MULTI_SZ.
+void SaveFavourites(const std::vector<Favourite> &list);

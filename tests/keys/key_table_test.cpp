@@ -123,7 +123,9 @@ TEST(Favourites, LinesReadIntoKeysOrAreKeptAsNotUsable)
         for (const KeyStep &step : read.steps)
             steps += (steps.empty() ? "" : " ") +
                      (step.kind == STEP_KEY ? std::string(step.key->name) : "+" + std::to_string(step.wait_ms));
-        if (row.steps) EXPECT_EQ(steps, row.steps);
+        if (row.steps) {
+            EXPECT_EQ(steps, row.steps);
+        }
         if (row.problem) {
             EXPECT_FALSE(read.Usable());
             EXPECT_NE(read.problem.find(row.problem), std::string::npos) << read.problem;
