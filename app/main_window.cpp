@@ -6,6 +6,7 @@
 #include "app/always_on_top.h"
 #include "app/window_ids.h"
 #include "app/delivery_sign.h"
+#include "app/favourites.h"
 #include "app/held_button.h"
 #include "app/find_box.h"
 #include "app/key_commands.h"
@@ -57,6 +58,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     AddAlwaysOnTopMenuItem(window);
     CreateDeliverySignTip(window, &state->sign);
     PrepareFindBox(window, &state->find_box);
+    PrepareFavourites(window, &state->favourites);
     return 0;
 }
 
@@ -123,6 +125,9 @@ bool OnTimer(HWND window, RemoteWindowState *state, WPARAM wParam)
     case IDT_KEY_PRESSED:
         ReleasePressedLook(window, &state->pressed);
         return true;
+    case IDT_FAVOURITE:
+        OnFavouriteTimer(window);
+        return true;
     }
     return false;
 }
@@ -141,7 +146,7 @@ bool OnSysCommand(HWND window, WPARAM wParam)
         ShowKeyList(window);
         return true;
     }
-    return false;
+    return OnFavouritesCommand(window, (UINT)(wParam & 0xFFF0));
 }
 
 // Notices for a box no longer in the address field change nothing: the sign speaks of the box

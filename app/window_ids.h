@@ -28,10 +28,13 @@ enum CommandId : unsigned {
 const UINT IDM_KEY_LIST = 0x0A10;       // shows the key list
 const UINT IDM_FIND_BOX = 0x0A20;       // opens Find box
 const UINT IDM_ALWAYS_ON_TOP = 0x0A50;  // keeps the window above others
+const UINT IDM_EDIT_FAVOURITES = 0x0A60;  // opens Edit favourites
+const UINT IDM_FAVOURITE_FIRST = 0x0B00;  // the favourites, one every 0x10, as many as may be stored
 
 // Timers of the main window.
 const UINT_PTR IDT_KEY_PRESSED = 0x0A11;    // a button looks pressed for a moment after its key
 const UINT_PTR IDT_BUTTON_REPEAT = 0x0A51;  // while a repeating button is held
+const UINT_PTR IDT_FAVOURITE = 0x0A61;      // a favourite's keys before a pause, then the pause
 
 // Find box's controls.
 enum FindBoxId {
@@ -40,6 +43,21 @@ enum FindBoxId {
     IDC_FIND_SEARCH = 1203,
     IDC_FIND_LIST = 1204,
     IDC_FIND_STATUS = 1205,
+};
+
+// Edit favourites' controls.
+enum FavouritesDialogId {
+    IDC_FAV_LIST = 1301,
+    IDC_FAV_NAME_LABEL = 1302,
+    IDC_FAV_NAME = 1303,
+    IDC_FAV_KEYS_LABEL = 1304,
+    IDC_FAV_KEYS = 1305,
+    IDC_FAV_CHECK = 1306,
+    IDC_FAV_ADD = 1307,
+    IDC_FAV_CHANGE = 1308,
+    IDC_FAV_DELETE = 1309,
+    IDC_FAV_UP = 1310,
+    IDC_FAV_DOWN = 1311,
 };
 
 // Private messages that the main window consumes without any action.

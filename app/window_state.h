@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/delivery_sign.h"
+#include "app/favourites.h"
 #include "app/find_box.h"
 #include "app/held_button.h"
 #include "app/key_repeat.h"
@@ -19,6 +20,7 @@ struct RemoteWindowState {
     HeldButton held;
     DeliverySign sign;
     FindBoxUse find_box;
+    FavouritesUse favourites;
 };
 
 // The window's state: null while WM_CREATE builds it and once WM_DESTROY has freed it. A step
