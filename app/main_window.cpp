@@ -101,6 +101,8 @@ bool RouteCommand(HWND window, RemoteControl *remote, WPARAM wParam)
         DestroyWindow(window);
         return true;
     }
+    // A submenu of the system menu may come as WM_COMMAND (Wine sends its items so).
+    if (HIWORD(wParam) == 0 && OnFavouritesCommand(window, (UINT)wParam)) return true;
     // The key-command table is the one list of routed ids.
     if (FindKeyCommandRow((unsigned)wParam)) {
         if (remote->CheckAddress(window)) remote->SendKeyCommands(window, (unsigned)wParam);

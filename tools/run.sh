@@ -157,13 +157,13 @@ fi
 # Favourites: the submenu of the system menu, which reaches past the window's right edge, and
 # Edit favourites; Escape closes each.
 say "opening the system menu's Favourites"
-click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key alt+space sleep 0.4 key v sleep 0.4
+click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key alt+space sleep 0.6 key v sleep 1
 read -r left top right bottom _ <<<"$(drv rect)"
 if [ -n "$bottom" ] && xwd -root -silent -display "$DISPLAY" |
     convert xwd:- -crop "$((right - left + 260))x$((bottom - top))+$left+$top" +repage docs/favourites-menu.png; then
     say "screenshot saved to docs/favourites-menu.png"
 fi
-xdotool key e
+xdotool key Up Return  # from the first favourite up to the last item, Edit favourites
 if drv --in "Edit favourites" get-text 1303 >/dev/null; then
     sleep 0.3
     save_picture docs/favourites.png "Edit favourites"

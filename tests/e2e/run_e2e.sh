@@ -629,6 +629,8 @@ else
         END { print start_ms[last] - end_ms[last - 1] }' "$work/a.log")
     [ "${gap:-0}" -ge 700 ] && pass "the favourite's /wait 800 holds OK back after the key before it" ||
         fail "the favourite's /wait 800 holds OK back after the key before it" "gap ${gap} ms"
+    # The submenu's first item, as Wine sends a system submenu's choice (WM_COMMAND).
+    expect_sent "the Favourites submenu's first item sends its keys" a $((0xB00)) "press NUMBER1" "press NUMBER0" "press OK"
 
     # The key list, from the system menu: Alt+Space, then K.
     xdotool key alt+space sleep 0.3 key k
