@@ -15,6 +15,8 @@ namespace {
 const UINT FAVOURITE_POLL_MS = 50;
 // Ctrl+1 to Ctrl+9 reach the first nine items of the submenu.
 const int FAVOURITE_SHORTCUTS = 9;
+// Of a line that is not usable the menu shows its start: enough to know it again.
+const size_t MENU_LINE_SHOWN = 40;
 
 FavouritesUse *UseOf(HWND window)
 {
@@ -27,7 +29,7 @@ std::string MenuText(const Favourite &favourite, int place)
 {
     std::string text;
     for (char c : favourite.Usable() ? favourite.name : favourite.line) text += c == '&' ? "&&" : std::string(1, c);
-    if (!favourite.Usable()) text = "(not usable) " + text.substr(0, 40);
+    if (!favourite.Usable()) text = "(not usable) " + text.substr(0, MENU_LINE_SHOWN);
     if (place < FAVOURITE_SHORTCUTS) text += "\tCtrl+" + std::to_string(place + 1);
     return text;
 }
