@@ -75,28 +75,6 @@ void CreateControls(HWND dialog)
                       control.id, control.label);
 }
 
-// The scaled client size, centred over the main window.
-void PlaceDialog(HWND dialog, HWND main_window, UINT dpi)
-{
-    RECT frame = {0, 0, ScaleForDpi(FIND_BOX_WIDTH, dpi), ScaleForDpi(FIND_BOX_HEIGHT, dpi)};
-    AdjustWindowRectEx(&frame, (DWORD)GetWindowLongA(dialog, GWL_STYLE), FALSE,
-                       (DWORD)GetWindowLongA(dialog, GWL_EXSTYLE));
-    int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    RECT owner;
-    GetWindowRect(main_window, &owner);
-    int x = (owner.left + owner.right - width) / 2, y = (owner.top + owner.bottom - height) / 2;
-    HMONITOR monitor = MonitorFromWindow(main_window, MONITOR_DEFAULTTONEAREST);
-    MONITORINFO info = {};
-    info.cbSize = sizeof(info);
-    if (GetMonitorInfoA(monitor, &info)) {  // wholly on the owner's monitor where it fits
-        if (x + width > info.rcWork.right) x = info.rcWork.right - width;
-        if (y + height > info.rcWork.bottom) y = info.rcWork.bottom - height;
-        if (x < info.rcWork.left) x = info.rcWork.left;
-        if (y < info.rcWork.top) y = info.rcWork.top;
-    }
-    SetWindowPos(dialog, NULL, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void ShowStatus(HWND dialog, const char *text) { SetDlgItemTextA(dialog, IDC_FIND_STATUS, text); }
 
 void ShowCount(HWND dialog, const FindBox *box, const char *stage)
@@ -199,7 +177,7 @@ BOOL OnInitDialog(HWND dialog, FindBox *box)
     CreateControls(dialog);
     UINT dpi = WindowDpi(dialog);
     LayOut(dialog, box, dpi);
-    PlaceDialog(dialog, box->main_window, dpi);
+    PlaceDialog(dialog, box->main_window, FIND_BOX_WIDTH, FIND_BOX_HEIGHT, dpi);
     SendDlgItemMessageA(dialog, IDC_FIND_RANGE, EM_LIMITTEXT, SEARCH_RANGE_TEXT_MAX, 0);
     char range[20] = "";
     bool offered = FindLocalNetwork(range);

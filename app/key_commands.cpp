@@ -70,15 +70,20 @@ bool RemoteControl::SendKeyCommands(HWND window, unsigned id)
 {
     const KeyCommandRow *row = FindKeyCommandRow(id);
     if (!row) return false;
+    SendKeys(window, row->keys, row->count);
+    return false;
+}
+
+bool RemoteControl::SendKeys(HWND window, const KeyCommand *const *keys, int count)
+{
     // A button's keys go whole or not at all: half a channel number would tune another channel.
-    if (TransactionRoomFor(device_address, DEVICE_COMMAND_PORT) < row->count) {
-        ShowNotStarted(window, device_address, WSAETOOMANYREFS, KeyCommandTag(row->keys[0]));
+    if (TransactionRoomFor(device_address, DEVICE_COMMAND_PORT) < count) {
+        ShowNotStarted(window, device_address, WSAETOOMANYREFS, KeyCommandTag(keys[0]));
         return false;
     }
     // Started one after another; the transport keeps them in this order at the box.
-    for (int i = 0; i < row->count; ++i)
-        SendKey(window, row->keys[i]->bytes, row->keys[i]->length, KeyCommandTag(row->keys[i]));
-    return false;
+    for (int i = 0; i < count; ++i) SendKey(window, keys[i]->bytes, keys[i]->length, KeyCommandTag(keys[i]));
+    return true;
 }
 
 bool RemoteControl::SendFreeText(HWND window)

@@ -45,3 +45,24 @@ UINT TakeSuggestedRect(HWND window, WPARAM wParam, LPARAM lParam)
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     return dpi;
 }
+
+void PlaceDialog(HWND dialog, HWND main_window, int width_96, int height_96, UINT dpi)
+{
+    RECT frame = {0, 0, ScaleForDpi(width_96, dpi), ScaleForDpi(height_96, dpi)};
+    AdjustWindowRectEx(&frame, (DWORD)GetWindowLongA(dialog, GWL_STYLE), FALSE,
+                       (DWORD)GetWindowLongA(dialog, GWL_EXSTYLE));
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT owner;
+    GetWindowRect(main_window, &owner);
+    int x = (owner.left + owner.right - width) / 2, y = (owner.top + owner.bottom - height) / 2;
+    HMONITOR monitor = MonitorFromWindow(main_window, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoA(monitor, &info)) {  // wholly on the owner's monitor where it fits
+        if (x + width > info.rcWork.right) x = info.rcWork.right - width;
+        if (y + height > info.rcWork.bottom) y = info.rcWork.bottom - height;
+        if (x < info.rcWork.left) x = info.rcWork.left;
+        if (y < info.rcWork.top) y = info.rcWork.top;
+    }
+    SetWindowPos(dialog, NULL, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}

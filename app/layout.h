@@ -28,3 +28,6 @@ void KeepNewFont(HFONT *font, HFONT new_font);
 // WM_DPICHANGED: the window takes the rectangle that the system suggests. Returns the new dpi,
 // or 0 when the message did not come from the system.
 UINT TakeSuggestedRect(HWND window, WPARAM wParam, LPARAM lParam);
+// A dialog of this client size (pixels at 96 dpi) scaled for the dpi, centred over the main window
+// and wholly on its monitor where it fits.
+void PlaceDialog(HWND dialog, HWND main_window, int width_96, int height_96, UINT dpi);

@@ -6,6 +6,7 @@
 #include "app/always_on_top.h"
 #include "app/window_ids.h"
 #include "app/delivery_sign.h"
+#include "app/favourites.h"
 #include "app/held_button.h"
 #include "app/find_box.h"
 #include "app/key_commands.h"
@@ -60,6 +61,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     AddAlwaysOnTopMenuItem(window);
     PrepareFindBox(window);
     PrepareWakeBox(window, &state->wake_box);
+    PrepareFavourites(window, &state->favourites);
     return 0;
 }
 
@@ -106,6 +108,8 @@ bool RouteCommand(HWND window, RemoteControl *remote, WPARAM wParam)
         DestroyWindow(window);
         return true;
     }
+    // A submenu of the system menu may come as WM_COMMAND (Wine sends its items so).
+    if (HIWORD(wParam) == 0 && OnFavouritesCommand(window, (UINT)wParam)) return true;
     // The key-command table is the one list of routed ids.
     if (FindKeyCommandRow((unsigned)wParam)) {
         if (remote->CheckAddress(window)) remote->SendKeyCommands(window, (unsigned)wParam);
@@ -130,6 +134,9 @@ bool OnTimer(HWND window, RemoteWindowState *state, WPARAM wParam)
     case IDT_KEY_PRESSED:
         ReleasePressedLook(window, &state->pressed);
         return true;
+    case IDT_FAVOURITE:
+        OnFavouriteTimer(window);
+        return true;
     }
     return false;
 }
@@ -151,7 +158,7 @@ bool OnSysCommand(HWND window, WPARAM wParam)
         ShowKeyList(window);
         return true;
     }
-    return false;
+    return OnFavouritesCommand(window, (UINT)(wParam & 0xFFF0));
 }
 
 // Notices for a box no longer in the address field change nothing: the sign speaks of the box

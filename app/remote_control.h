@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/keypad.h"
+#include "keys/keys.h"
 
 struct RemoteControl {
     HFONT keypad_font;                 // null until the keypad is built, or if creating it failed
@@ -18,6 +19,7 @@ struct RemoteControl {
     bool CheckAddress(HWND window);
     bool SendKey(HWND window, const char *bytes, int length, unsigned short tag);
     bool SendKeyCommands(HWND window, unsigned id);
+    bool SendKeys(HWND window, const KeyCommand *const *keys, int count);  // whole or none
     bool SendFreeText(HWND window);
     // Settings (settings.cpp)
     void LoadDeviceAddress();

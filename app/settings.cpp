@@ -195,3 +195,14 @@ void SaveWakeAddresses(const WakeAddresses &list)
     WriteText(key, VALUE_WAKE_ADDRESSES, text);
     RegCloseKey(key);
 }
+
+void SaveFavourites(const std::vector<Favourite> &list)
+{
+    std::string data;
+    for (const Favourite &favourite : list) data += favourite.line + '\0';
+    data += '\0';
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    RegSetValueExA(key, VALUE_FAVOURITES, 0, REG_MULTI_SZ, (const BYTE *)data.data(), (DWORD)data.size());
+    RegCloseKey(key);
+}

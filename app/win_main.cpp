@@ -1,6 +1,7 @@
 // Entry point: registers the main window's class, creates the window from its template,
-// and runs the message loop: Ctrl+F, held buttons and keypad keys first, then the dialog
+// and runs the message loop: Ctrl+F, Ctrl+1 to Ctrl+9, held buttons and keypad keys first, then the dialog
 // manager's keyboard handling.
+#include "app/favourites.h"
 #include "app/find_box.h"
 #include "app/held_button.h"
 #include "app/keyboard_keys.h"
@@ -25,6 +26,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command)
         if (status == -1) break;
         if (TranslateFindBoxKey(window, &msg)) continue;
         if (TranslateWakeBoxKey(window, &msg)) continue;
+        if (TranslateFavouriteKey(window, &msg)) continue;
         WatchHeldButton(window, &msg);
         if (TranslateKeypadKey(window, &msg)) continue;
         if (!IsDialogMessageA(window, &msg)) {

@@ -29,10 +29,13 @@ const UINT IDM_KEY_LIST = 0x0A10;       // shows the key list
 const UINT IDM_FIND_BOX = 0x0A20;       // opens Find box
 const UINT IDM_ALWAYS_ON_TOP = 0x0A50;  // keeps the window above others
 const UINT IDM_WAKE_BOX = 0x0A60;       // opens Wake box
+const UINT IDM_EDIT_FAVOURITES = 0x0A70;  // opens Edit favourites
+const UINT IDM_FAVOURITE_FIRST = 0x0B00;  // the favourites, one every 0x10, as many as may be stored
 
 // Timers of the main window.
 const UINT_PTR IDT_KEY_PRESSED = 0x0A11;    // a button looks pressed for a moment after its key
 const UINT_PTR IDT_BUTTON_REPEAT = 0x0A51;  // while a repeating button is held
+const UINT_PTR IDT_FAVOURITE = 0x0A61;      // a favourite's keys before a pause, then the pause
 
 // Find box's controls.
 enum FindBoxId {
@@ -48,6 +51,21 @@ enum WakeBoxId {
     IDC_WAKE_HARDWARE_LABEL = 1301,
     IDC_WAKE_HARDWARE = 1302,
     IDC_WAKE_STATUS = 1303,
+};
+
+// Edit favourites' controls.
+enum FavouritesDialogId {
+    IDC_FAV_LIST = 1401,
+    IDC_FAV_NAME_LABEL = 1402,
+    IDC_FAV_NAME = 1403,
+    IDC_FAV_KEYS_LABEL = 1404,
+    IDC_FAV_KEYS = 1405,
+    IDC_FAV_CHECK = 1406,
+    IDC_FAV_ADD = 1407,
+    IDC_FAV_CHANGE = 1408,
+    IDC_FAV_DELETE = 1409,
+    IDC_FAV_UP = 1410,
+    IDC_FAV_DOWN = 1411,
 };
 
 // Private messages that the main window consumes without any action.

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/delivery_sign.h"
+#include "app/favourites.h"
 #include "app/find_box.h"
 #include "app/held_button.h"
 #include "app/key_repeat.h"
@@ -21,6 +22,7 @@ struct RemoteWindowState {
     DeliverySign sign;
     FindBoxUse find_box;
     WakeBoxUse wake_box;
+    FavouritesUse favourites;
 };
 
 // The window's state: null while WM_CREATE builds it and once WM_DESTROY has freed it. A step

@@ -47,7 +47,7 @@ target_include_directories(keys PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(keys PUBLIC transport)
 add_library(settings STATIC settings/registry.cpp settings/wake_addresses.cpp)
 target_include_directories(settings PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(settings PUBLIC address transport advapi32)
+target_link_libraries(settings PUBLIC address keys transport advapi32)
 
 add_subdirectory(app)
 add_subdirectory(sender)

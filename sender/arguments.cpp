@@ -4,7 +4,7 @@
 
 
 const char SEND_SYNOPSIS[] =
-    "Usage: HalcyraSend [ADDRESS] [/wake [HW-ADDRESS]] KEY... [/text \"LINE\"] [/wait MS] [/v]\n"
+    "Usage: HalcyraSend [ADDRESS] [/wake [HW-ADDRESS]] KEY... [/fav NAME] [/text \"LINE\"] [/wait MS] [/v]\n"
     "       HalcyraSend /keys | /?\n";
 const char SEND_DETAILS[] =
     "Sends the box's keys in the order given, each over a connection of its own to port 8089.\n"
@@ -12,6 +12,7 @@ const char SEND_DETAILS[] =
     "              that the remote saved for this user\n"
     "  KEY         a button's label (POWER, \"VOL UP\"), a key name (VOLUME_UP), or digits\n"
     "              (705: one digit key per digit); any case\n"
+    "  /fav NAME   the keys of the remote's favourite of that name\n"
     "  /text LINE  a free-text line of 1 to 251 characters\n"
     "  /wait MS    a pause of 0 to 60000 ms once the commands before it were sent\n"
     "  /wake       the wake packet (UDP port 9) to the box and its local network, with the box's\n"
@@ -25,9 +26,28 @@ namespace {
 
 bool SameOption(const char *argument, const char *option) { return SameWord(option, argument); }
 
+bool ReadFavouriteArgument(int count, char **arguments, int *at, const std::vector<Favourite> &favourites,
+                           SendPlan *plan, std::string *error)
+{
+    if (*at + 1 == count) {
+        *error = "/fav needs the name of a favourite after it";
+        return false;
+    }
+    const char *name = arguments[++*at];
+    int found = FindFavourite(favourites, name);
+    if (found < 0) {
+        *error = "no favourite " + QuotedWord(name) + " among the remote's favourites";
+        return false;
+    }
+    const std::vector<KeyStep> &steps = favourites[(size_t)found].steps;
+    plan->steps.insert(plan->steps.end(), steps.begin(), steps.end());
+    return true;
+}
+
 }  // namespace
 
-bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *error)
+bool ParseArguments(int count, char **arguments, const std::vector<Favourite> &favourites, SendPlan *plan,
+                    std::string *error)
 {
     for (int i = 0; i < count; ++i) {
         const char *argument = arguments[i];
@@ -41,6 +61,8 @@ bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *er
         }
         if (SameOption(argument, "/v")) {
             plan->verbose = true;
+        } else if (SameOption(argument, "/fav")) {
+            if (!ReadFavouriteArgument(count, arguments, &i, favourites, plan, error)) return false;
         } else if (IsKeyStepOption(argument)) {
             if (ReadKeyWord(count, arguments, &i, &plan->steps, error) != KEY_WORD_READ) return false;
         } else if (argument[0] == '/') {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "address/ipv4_value.h"
+#include "keys/favourites.h"
 #include "keys/key_words.h"
 
 // What the command line asks for: sending, or only a text on standard output.
@@ -20,9 +21,11 @@ struct SendPlan {
 // Each step's transaction carries its place + 1 as its 16-bit tag.
 const size_t SEND_STEPS_MAX = 65535;
 
-// Reads the arguments that follow the program's name. Returns true with the plan, or false
-// with one line in `error` that names the first bad argument.
-bool ParseArguments(int count, char **arguments, SendPlan *plan, std::string *error);
+// Reads the arguments that follow the program's name; "/fav NAME" takes the keys of that
+// favourite. Returns true with the plan, or false with one line in `error` that names the
+// first bad argument.
+bool ParseArguments(int count, char **arguments, const std::vector<Favourite> &favourites, SendPlan *plan,
+                    std::string *error);
 
 // Every button's label (line break as a space) and wire name, with what each sends.
 std::string KeyList();

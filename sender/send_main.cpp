@@ -305,7 +305,9 @@ int main(int argc, char **argv)
 {
     g_Instance = GetModuleHandleA(NULL);
     std::string error;
-    if (!ParseArguments(argc - 1, argv + 1, &g_Run.plan, &error)) {
+    std::vector<Favourite> favourites;
+    LoadFavourites(&favourites);
+    if (!ParseArguments(argc - 1, argv + 1, favourites, &g_Run.plan, &error)) {
         fprintf(stderr, "HalcyraSend: %s\n%s", error.c_str(), SEND_SYNOPSIS);
         return EXIT_BAD_ARGUMENT;
     }

@@ -48,3 +48,24 @@ void LoadSavedAddress(unsigned char *address)
     char text[IPV4_TEXT_MAX + 1];
     if (LoadSavedAddressText(text)) IPAddrStrToByte(text, address);
 }
+
+void LoadFavourites(std::vector<Favourite> *list)
+{
+    list->clear();
+    std::vector<char> data(FAVOURITES_VALUE_MAX);
+    DWORD size = FAVOURITES_VALUE_MAX;
+    DWORD type;
+    if (!ReadSetting(VALUE_FAVOURITES, data.data(), &size, &type) || type != REG_MULTI_SZ) return;
+    // Lines end with a NUL and the list with an empty line; a last line without its NUL still counts.
+    size_t at = 0;
+    while (at < size && data[at] != '\0') {
+        size_t end = at;
+        while (end < size && data[end] != '\0') ++end;
+        list->push_back(ReadFavourite(std::string(&data[at], end - at)));
+        if (list->size() > (size_t)FAVOURITES_MAX) {
+            list->back().steps.clear();
+            list->back().problem = "beyond the 20 favourites that a menu shows";
+        }
+        at = end + 1;
+    }
+}

@@ -5,8 +5,13 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <vector>
+
+#include "keys/favourites.h"
+
 const char SETTINGS_KEY[] = "SOFTWARE\\Quillon\\Halcyra Remote";  // under HKEY_CURRENT_USER
 const char VALUE_ADDRESS[] = "IP Address";
+const char VALUE_FAVOURITES[] = "Favourites";
 
 // Reads one value of the settings key into data (at most *size bytes), opening and closing the
 // key around it. True with the value's type and its size in *size; false when the key or the
@@ -21,3 +26,9 @@ bool LoadSavedAddressText(char *text);
 // up to its first NUL, converted whatever it holds; an absent or unusable value leaves the
 // address as it was.
 void LoadSavedAddress(unsigned char *address);
+
+// "Favourites": a REG_MULTI_SZ of "NAME=KEYS" lines, read in order. Every line is kept, whether
+// or not it reads; lines beyond FAVOURITES_MAX are kept and marked as not usable. A missing
+// value, one of another type or one larger than FAVOURITES_VALUE_MAX loads as no lines.
+const DWORD FAVOURITES_VALUE_MAX = 64 * 1024;  // 20 lines of the longest: room to spare
+void LoadFavourites(std::vector<Favourite> *list);

@@ -5,7 +5,8 @@
 #   to end.
 #   Without a display: runs it on a private Xvfb display, presses a few keys by real X input,
 #   saves docs/screenshot.png, searches 127.0.12.0/24 (two more stand-in boxes there) in Find
-#   box and saves docs/find-box.png, closes the remote and exits 0 (1 if any of that went wrong).
+#   box and saves docs/find-box.png, the Favourites submenu and Edit favourites as
+#   docs/favourites-menu.png and docs/favourites.png, closes the remote and exits 0 (1 if any of that went wrong).
 # Installs what is missing and builds what it needs first. Settings live in build/run-prefix.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -63,6 +64,8 @@ say "stand-in box listening on 127.0.0.1:8089"
 # First run in this prefix: the box's address. The wide window (all five placement values and
 # a non-zero popout flag) shows the whole keypad under Wine, whose dialog is shorter than on Windows.
 [ -n "$(reg_value "IP Address")" ] || reg_set_text "IP Address" 127.0.0.1
+[ -n "$(reg_value Favourites)" ] || wine reg add "$KEY" /v Favourites /t REG_MULTI_SZ \
+    /d 'Channel 101=1 0 1 OK\0Subtitles=MENU DOWN DOWN OK\0News=705 /wait 1500 INFO' /f >/dev/null 2>&1 </dev/null
 if [ $headless = 1 ] || [ -z "$(reg_value "Popout Window Visible")" ]; then
     reg_set_dword "Remote Window Left" 40
     reg_set_dword "Remote Window Top" 40
@@ -149,6 +152,26 @@ if fb set-text 1202 127.0.12.0/24 >/dev/null && fb command 1203 >/dev/null; then
     for _ in $(seq 1 50); do drv no-message-box >/dev/null && break; sleep 0.1; done
 else
     say "Find box did not open"
+fi
+
+# Favourites: the submenu of the system menu, which reaches past the window's right edge, and
+# Edit favourites; Escape closes each.
+say "opening the system menu's Favourites"
+click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key alt+space sleep 0.6 key v sleep 1
+read -r left top right bottom _ <<<"$(drv rect)"
+if [ -n "$bottom" ] && xwd -root -silent -display "$DISPLAY" |
+    convert xwd:- -crop "$((right - left + 260))x$((bottom - top))+$left+$top" +repage docs/favourites-menu.png; then
+    say "screenshot saved to docs/favourites-menu.png"
+fi
+xdotool key Up Return  # from the first favourite up to the last item, Edit favourites
+if drv --in "Edit favourites" get-text 1403 >/dev/null; then
+    sleep 0.3
+    save_picture docs/favourites.png "Edit favourites"
+    xdotool key Escape
+    for _ in $(seq 1 50); do drv no-message-box >/dev/null && break; sleep 0.1; done
+else
+    xdotool key Escape Escape
+    say "Edit favourites did not open"
 fi
 
 say "pressing Escape to close the remote"

@@ -511,6 +511,30 @@ TEST_F(Settings, WakeAddresses)
     EXPECT_EQ(LoadedWakeAddresses(), Get(name).data.substr(0, Get(name).data.size() - 1));
 }
 
+// Every line of "Favourites" is loaded in order and saved back as it was, usable or not; lines
+// beyond twenty are kept but not usable; a value of another type loads as none.
+TEST_F(Settings, FavouritesKeepEveryLine)
+{
+    std::vector<Favourite> list;
+    std::string value = std::string("Channel=1 0 1 OK") + '\0' + "no equals sign" + '\0' + "Bad=OK NOPE" + '\0';
+    for (int i = 3; i < 21; ++i) value += "F" + std::to_string(i) + "=OK" + '\0';
+    Put("Favourites", REG_MULTI_SZ, value.data(), (DWORD)value.size());  // its last NUL left off
+    LoadFavourites(&list);
+    ASSERT_EQ(list.size(), 21u);
+    EXPECT_TRUE(list[0].Usable());
+    EXPECT_EQ(list[0].steps.size(), 4u);
+    EXPECT_FALSE(list[1].Usable());
+    EXPECT_FALSE(list[2].Usable());
+    EXPECT_TRUE(list[19].Usable());
+    EXPECT_FALSE(list[20].Usable());
+    SaveFavourites(list);
+    EXPECT_EQ(Get("Favourites").type, (DWORD)REG_MULTI_SZ);
+    EXPECT_EQ(Get("Favourites").data, value + '\0');
+    Put("Favourites", REG_SZ, "Channel=OK", 11);
+    LoadFavourites(&list);
+    EXPECT_TRUE(list.empty());
+}
+
 // Makes HKEY_CURRENT_USER stand for a fresh key of this process, and checks that it does.
 bool RedirectCurrentUser(std::string *path)
 {

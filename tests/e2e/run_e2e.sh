@@ -470,6 +470,7 @@ expect_placement "popout flag 0: window moved to 210,130, size kept (${template_
 # The wide window, so that the free-text field can be clicked.
 reg_set_text "IP Address" $BOX_A
 reg_set_dword "Popout Window Visible" 1
+wine reg add "$KEY" /v Favourites /t REG_MULTI_SZ /d 'Channel=1 0 /wait 800 OK\0Broken 1 2' /f >/dev/null 2>&1 </dev/null
 app_command() { [ "$(drv send-message 0x319 0 $(($1 << 16)))" = "$2" ]; }  # COMMAND RESULT
 if ! start_program; then
     fail "keyboard run start" "no main window within 30 s"
@@ -674,6 +675,20 @@ else
         pass "the kept address fills Wake box, and the sign offers it for a box that takes no connection" ||
         fail "the kept address fills Wake box, and the sign offers it for a box that takes no connection" "[$out] [$tip]"
     drv set-text 1044 $BOX_A >/dev/null
+    # Ctrl+1: the first favourite's keys in order, the third not before the pause after the second
+    # has passed (the box's times: the third's accept against the second's end).
+    click 1022 && wait_lines a $(($(lines a) + 1))
+    before=$(lines a)
+    expect_sent_by "Ctrl+1 sends the first favourite's keys in order" a "xdotool key ctrl+1" \
+        "press NUMBER1" "press NUMBER0" "press OK"
+    gap=$(awk -F'\t' -v skip="$before" 'NR > skip {
+        for (i = 1; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
+        end_ms[f["conn"]] = f["t_ms"]; start_ms[f["conn"]] = f["t_ms"] - f["dur_ms"]; if (f["conn"] > last) last = f["conn"] }
+        END { print start_ms[last] - end_ms[last - 1] }' "$work/a.log")
+    [ "${gap:-0}" -ge 700 ] && pass "the favourite's /wait 800 holds OK back after the key before it" ||
+        fail "the favourite's /wait 800 holds OK back after the key before it" "gap ${gap} ms"
+    # The submenu's first item, as Wine sends a system submenu's choice (WM_COMMAND).
+    expect_sent "the Favourites submenu's first item sends its keys" a $((0xB00)) "press NUMBER1" "press NUMBER0" "press OK"
 
     # The key list, from the system menu: Alt+Space, then K.
     xdotool key alt+space sleep 0.3 key k

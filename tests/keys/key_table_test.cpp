@@ -1,4 +1,5 @@
 // The key vocabulary: the box's keys on the wire, and the look-ups that the programs use.
+#include "keys/favourites.h"
 #include "keys/keys.h"
 
 #include <gtest/gtest.h>
@@ -79,4 +80,61 @@ TEST(KeyTable, FindsRowsByIdLabelAndNameAndKeysByTag)
         EXPECT_EQ(KeyCommandOfTag(KeyCommandTag(&KEY_COMMANDS[i])), &KEY_COMMANDS[i]);
     EXPECT_EQ(KeyCommandOfTag(0), nullptr);
     EXPECT_EQ(KeyCommandOfTag((unsigned short)(KEY_COMMAND_COUNT + 1)), nullptr);
+}
+
+// A stored line reads into its keys and pauses, or is kept whole and marked with why it is not usable.
+TEST(Favourites, LinesReadIntoKeysOrAreKeptAsNotUsable)
+{
+    const std::string long_name(33, 'N');
+    std::string keys_64, keys_65;
+    for (int i = 0; i < 64; ++i) keys_64 += "OK ";
+    keys_65 = keys_64 + "OK";
+    struct Row {
+        std::string line;
+        const char *name;
+        const char *steps;    // key names, and "+MS" for a pause; null when not usable
+        const char *problem;  // a part of the message, when not usable
+    };
+    const Row rows[] = {
+        {"Channel 101=1 0 1 OK", "Channel 101", "NUMBER1 NUMBER0 NUMBER1 OK", nullptr},
+        {"Subtitles=MENU down Down ok", "Subtitles", "MENU DOWN DOWN OK", nullptr},
+        {"News=705 /wait 1500 \"VOL UP\" PAGE_CHANNEL_UP", "News", "NUMBER7 NUMBER0 NUMBER5 +1500 VOLUME_UP PAGE_CHANNEL_UP", nullptr},
+        {"a=b=OK", "a", nullptr, "\"b=OK\" is not a key"},
+        {"Films=1 0 TWO OK", "Films", nullptr, "\"TWO\" is not a key"},
+        {"Films=1 /wait", "Films", nullptr, "/wait needs"},
+        {"Films=1 /wait 60001", "Films", nullptr, "a pause is"},
+        {"Films=/text hello", "Films", nullptr, "\"/text\" is not a key"},
+        {"Films=\"VOL UP", "Films", nullptr, "quote"},
+        {"Films= /wait 5", "Films", nullptr, "no key"},
+        {"Channel 101 1 0 1 OK", "", nullptr, "no '='"},
+        {"=OK", "", nullptr, "1 to 32"},
+        {long_name + "=OK", long_name.c_str(), nullptr, "1 to 32"},
+        {long_name.substr(1) + "=OK", long_name.c_str() + 1, "OK", nullptr},
+        {"Many=" + keys_64, "Many", nullptr, nullptr},
+        {"Many=" + keys_65, "Many", nullptr, "65 keys"},
+        {"Long=OK" + std::string(FAVOURITE_LINE_MAX, ' '), "Long", nullptr, "too long"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.line.substr(0, 60));
+        Favourite read = ReadFavourite(row.line);
+        EXPECT_EQ(read.line, row.line);
+        EXPECT_EQ(read.name, row.name);
+        std::string steps;
+        for (const KeyStep &step : read.steps)
+            steps += (steps.empty() ? "" : " ") +
+                     (step.kind == STEP_KEY ? std::string(step.key->name) : "+" + std::to_string(step.wait_ms));
+        if (row.steps) {
+            EXPECT_EQ(steps, row.steps);
+        }
+        if (row.problem) {
+            EXPECT_FALSE(read.Usable());
+            EXPECT_NE(read.problem.find(row.problem), std::string::npos) << read.problem;
+            EXPECT_TRUE(read.steps.empty());
+        } else {
+            EXPECT_TRUE(read.Usable()) << read.problem;
+        }
+    }
+    std::vector<Favourite> list = {ReadFavourite("x 1 OK"), ReadFavourite("News=OK"), ReadFavourite("news=1")};
+    EXPECT_EQ(FindFavourite(list, "NEWS"), 1);
+    EXPECT_EQ(FindFavourite(list, "x 1 OK"), -1);
 }

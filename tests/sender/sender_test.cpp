@@ -266,6 +266,30 @@ TEST_F(SenderTest, SavedAddressUsedWhenNoneGiven)
     EXPECT_EQ(CommandsSince(0), std::vector<std::string>({Wire("POWER")}));
 }
 
+// "/fav NAME" sends that favourite's keys where it stands among the others; a name that is not a
+// usable favourite sends nothing. The user's own favourites are put back afterwards.
+TEST_F(SenderTest, FavouriteSendsItsKeysWhereItStands)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL), 0);
+    std::vector<char> kept(FAVOURITES_VALUE_MAX);
+    DWORD kept_size = FAVOURITES_VALUE_MAX, kept_type = REG_NONE;
+    bool had_value = RegQueryValueExA(key, VALUE_FAVOURITES, NULL, &kept_type, (BYTE *)kept.data(), &kept_size) == 0;
+    const char value[] = "Broken 1 2\0Channel=1 0 /wait 0 \"VOL UP\"\0";
+    RegSetValueExA(key, VALUE_FAVOURITES, 0, REG_MULTI_SZ, (const BYTE *)value, sizeof(value));
+    SendOutcome run = Send(std::string(BOX) + " MENU /fav channel OK");
+    SendOutcome unknown = Send(std::string(BOX) + " MENU /fav Broken");
+    if (had_value) RegSetValueExA(key, VALUE_FAVOURITES, 0, kept_type, (const BYTE *)kept.data(), kept_size);
+    else RegDeleteValueA(key, VALUE_FAVOURITES);
+    RegCloseKey(key);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_NE(unknown.err.find("no favourite \"Broken\""), std::string::npos) << unknown.err;
+    ASSERT_TRUE(box.WaitForCommands(5, 10000));
+    EXPECT_EQ(CommandsSince(0), std::vector<std::string>({Wire("MENU"), Wire("NUMBER1"), Wire("NUMBER0"),
+                                                          Wire("VOLUME_UP"), Wire("OK")}));
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
