@@ -369,9 +369,11 @@ import json, os, shutil, sys
 build, bin, skipped = os.path.realpath(sys.argv[1]), sys.argv[2], sys.argv[3].split()
 slowdown = int(sys.argv[4])
 for test in json.load(sys.stdin)["tests"]:
-    # The Windows program and its arguments, without the launcher words that run it on this machine.
+    # The Windows program and its arguments, without the launcher that runs it on this machine
+    # (tools/wine.sh run PROGRAM); a test run by a host tool (python3, bash) is not one of them.
     command = test.get("command") or []
-    start = next((i for i, word in enumerate(command) if word.endswith(".exe")), None)
+    launcher = next((i for i, word in enumerate(command) if word.endswith("wine.sh")), -1)
+    start = next((i for i, word in enumerate(command) if word.endswith(".exe") and i > launcher >= 0), None)
     if start is None or test["name"] in skipped:
         continue
     command = command[start:]
