@@ -108,11 +108,12 @@ void PrepareFavourites(HWND window, FavouritesUse *use)
     FillFavouritesMenu(use);
 }
 
-bool OnFavouritesCommand(HWND window, UINT command)
+bool OnFavouritesCommand(HWND window, UINT command, bool from_menu)
 {
+    // The dialog opens only from the menu: a posted id opens no window that waits for the user.
     if (command == IDM_EDIT_FAVOURITES) {
-        OpenFavouritesDialog(window);
-        return true;
+        if (from_menu) OpenFavouritesDialog(window);
+        return from_menu;
     }
     if (command < IDM_FAVOURITE_FIRST || command >= IDM_FAVOURITE_FIRST + 0x10 * FAVOURITES_MAX) return false;
     ChooseFavourite(window, (int)((command - IDM_FAVOURITE_FIRST) / 0x10));

@@ -20,6 +20,7 @@ struct FavouritesUse {
     std::vector<Favourite> list;  // every stored line, in order, usable or not
     HMENU menu;                   // the submenu, the system menu's
     bool dialog_open;             // one editing dialog at a time
+    bool menu_closed;             // a menu of the window closed, and no command came since
     bool running;                 // a favourite's keys are under way
     ChosenFavourite run;          // the one under way
     size_t next;                  // its next step
@@ -33,7 +34,7 @@ void PrepareFavourites(HWND window, FavouritesUse *use);
 // The submenu again, after the list changed.
 void FillFavouritesMenu(FavouritesUse *use);
 // WM_SYSCOMMAND: true when the command is a favourite or "Edit favourites...".
-bool OnFavouritesCommand(HWND window, UINT command);
+bool OnFavouritesCommand(HWND window, UINT command, bool from_menu);
 // Runs the favourite at that place, or queues it behind the one under way.
 void ChooseFavourite(HWND window, int index);
 // IDT_FAVOURITE: the keys before a pause have ended, or the pause has.

@@ -108,8 +108,12 @@ bool RouteCommand(HWND window, RemoteControl *remote, WPARAM wParam)
         DestroyWindow(window);
         return true;
     }
-    // A submenu of the system menu may come as WM_COMMAND (Wine sends its items so).
-    if (HIWORD(wParam) == 0 && OnFavouritesCommand(window, (UINT)wParam)) return true;
+    // A submenu of the system menu may come as WM_COMMAND, once the menu has closed (Wine sends
+    // its items so).
+    RemoteWindowState *state = WindowStateOf(window);
+    bool from_menu = state && state->favourites.menu_closed;
+    if (state) state->favourites.menu_closed = false;
+    if (HIWORD(wParam) == 0 && OnFavouritesCommand(window, (UINT)wParam, from_menu)) return true;
     // The key-command table is the one list of routed ids.
     if (FindKeyCommandRow((unsigned)wParam)) {
         if (remote->CheckAddress(window)) remote->SendKeyCommands(window, (unsigned)wParam);
@@ -158,7 +162,7 @@ bool OnSysCommand(HWND window, WPARAM wParam)
         ShowKeyList(window);
         return true;
     }
-    return OnFavouritesCommand(window, (UINT)(wParam & 0xFFF0));
+    return OnFavouritesCommand(window, (UINT)(wParam & 0xFFF0), true);
 }
 
 // Notices for a box no longer in the address field change nothing: the sign speaks of the box
@@ -225,6 +229,9 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         break;
     case WM_SYSCOMMAND:
         if (OnSysCommand(window, wParam)) return 0;
+        break;
+    case WM_EXITMENULOOP:
+        if (state) state->favourites.menu_closed = true;
         break;
     case WM_DPICHANGED:
         return OnDpiChanged(window, state, wParam, lParam);
