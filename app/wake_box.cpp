@@ -54,19 +54,6 @@ void LayOut(HWND dialog, WakeBox *box, UINT dpi)
     KeepNewFont(&box->font, font);
 }
 
-// The scaled client size, centred over the main window.
-void PlaceDialog(HWND dialog, HWND main_window, UINT dpi)
-{
-    RECT frame = {0, 0, ScaleForDpi(WAKE_BOX_WIDTH, dpi), ScaleForDpi(WAKE_BOX_HEIGHT, dpi)};
-    AdjustWindowRectEx(&frame, (DWORD)GetWindowLongA(dialog, GWL_STYLE), FALSE,
-                       (DWORD)GetWindowLongA(dialog, GWL_EXSTYLE));
-    int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    RECT owner;
-    GetWindowRect(main_window, &owner);
-    SetWindowPos(dialog, NULL, (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2,
-                 width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void ShowStatus(HWND dialog, const char *text) { SetDlgItemTextA(dialog, IDC_WAKE_STATUS, text); }
 
 // Checks both addresses, sends, keeps the pair and says what went where.
@@ -112,7 +99,7 @@ BOOL OnInitDialog(HWND dialog, WakeBox *box)
                       control.id, control.label);
     UINT dpi = WindowDpi(dialog);
     LayOut(dialog, box, dpi);
-    PlaceDialog(dialog, box->main_window, dpi);
+    PlaceDialog(dialog, box->main_window, WAKE_BOX_WIDTH, WAKE_BOX_HEIGHT, dpi);
     SendDlgItemMessageA(dialog, IDC_WAKE_HARDWARE, EM_LIMITTEXT, HARDWARE_TEXT_SIZE - 1, 0);
     unsigned char address[4], hardware[6];
     RemoteWindowState *state = WindowStateOf(box->main_window);
