@@ -5,8 +5,10 @@
 #include "address/ipv4_value.h"
 #include "app/window_ids.h"
 #include "address/address.h"
+#include "app/accessible_names.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
+#include "app/window_state.h"
 #include "keys/keys.h"
 #include "transport/system_library.h"
 #include "transport/command_transaction.h"
@@ -21,8 +23,9 @@ const COLORREF SIGN_TEXT = RGB(255, 255, 255);
 const char SIGN_FIND_HINT[] = "\r\nCtrl+F finds the box.";
 // Before it, when no connection was made and the box's hardware address is known.
 const char SIGN_WAKE_HINT[] = "\r\nIf the box is in standby, Wake box (Ctrl+W) may switch it on.";
+// EVENT_OBJECT_LIVEREGIONCHANGED (Windows 8 on); not in the Windows 7 headers.
+const DWORD LIVE_REGION_CHANGED_EVENT = 0x8019;
 const int KEY_NAME_MAX = 32;       // the longest key name has 17 characters
-const int SIGN_TIP_MAX = 256;      // the longest tip has about 130
 const int SIGN_TIP_WIDTH = 240;    // pixels at 96 dpi: the tip about as wide as the window
 
 // The tooltip's two areas: the label (a static lets the mouse through to the window, so its
@@ -119,7 +122,44 @@ bool HighContrast()
            (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
+// A screen reader hears the label's new text, with the focus wherever it is; the menu item that
+// explains the sign is offered while it shows.
+void AnnounceSign(HWND window, bool shown)
+{
+    HWND label = GetDlgItem(window, IDC_ADDRESS_LABEL);
+    AnnounceNameChange(label);
+    // Windows 8 on: a live region's change is read out even when the reader ignores name changes
+    // of controls without the focus. Earlier systems ignore an event they do not know.
+    NotifyWinEvent(LIVE_REGION_CHANGED_EVENT, label, OBJID_CLIENT, CHILDID_SELF);
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (menu) EnableMenuItem(menu, IDM_WHY_NOT_SENT, MF_BYCOMMAND | (shown ? MF_ENABLED : MF_GRAYED));
+}
+
 }  // namespace
+
+void PrepareDeliverySign(HWND window)
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (menu) AppendMenuA(menu, MF_STRING | MF_GRAYED, IDM_WHY_NOT_SENT, "W&hy was it not sent?\tF1");
+}
+
+bool ExplainDeliverySign(HWND window, const DeliverySign *sign)
+{
+    if (!sign->undelivered) return false;
+    char text[SIGN_EXPLANATION_MAX];
+    lstrcpynA(text, sign->explanation, sizeof(text));  // the box's loop may change the sign
+    MessageBoxA(window, text, SIGN_LABEL_TEXT, MB_OK);
+    return true;
+}
+
+bool TranslateSignKey(HWND window, const MSG *msg)
+{
+    if (msg->message != WM_KEYDOWN || msg->wParam != VK_F1) return false;
+    if (msg->hwnd != window && !IsChild(window, msg->hwnd)) return false;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0) return false;
+    RemoteWindowState *state = WindowStateOf(window);
+    return state && ExplainDeliverySign(window, &state->sign);
+}
 
 void DestroyDeliverySignTip(DeliverySign *sign)
 {
@@ -135,18 +175,18 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
     char dotted[IPV4_TEXT_SIZE];
     Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
-    char tip[SIGN_TIP_MAX];
-    wsprintfA(tip, "%s was not sent to %s: %s.%s%s", command, dotted, UndeliveredReason(UndeliveredError(wParam)),
-              offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
+    wsprintfA(sign->explanation, "%s was not sent to %s: %s.%s%s", command, dotted,
+              UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
     bool was_shown = sign->undelivered;
     sign->undelivered = true;
     if (!was_shown) {
-        SetDlgItemTextA(window, IDC_ADDRESS_LABEL, SIGN_LABEL_TEXT);  // what a screen reader reads
+        SetDlgItemTextA(window, IDC_ADDRESS_LABEL, SIGN_LABEL_TEXT);
         RedrawLabelAndField(window);
+        AnnounceSign(window, true);
     }
     // The sign drawn first: making the tooltip the first time takes a moment.
     if (!sign->tip_tried) CreateSignTip(window, sign);
-    SetTipText(window, sign, tip);
+    SetTipText(window, sign, sign->explanation);
     return 0;
 }
 
@@ -155,8 +195,10 @@ LRESULT ClearDeliverySign(HWND window, DeliverySign *sign)
     if (!sign->undelivered) return 0;
     sign->undelivered = false;
     SetTipText(window, sign, "");
+    sign->explanation[0] = 0;
     SetDlgItemTextA(window, IDC_ADDRESS_LABEL, LabelText());
     RedrawLabelAndField(window);
+    AnnounceSign(window, false);
     return 0;
 }
 

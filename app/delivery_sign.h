@@ -8,8 +8,11 @@
 // The label's text while the sign shows.
 const char SIGN_LABEL_TEXT[] = "Not sent";
 
+const int SIGN_EXPLANATION_MAX = 256;  // the longest explanation has about 130 characters
+
 struct DeliverySign {
     bool undelivered;  // the sign shows
+    char explanation[SIGN_EXPLANATION_MAX];  // which command, to which address, why, and the hints
     HWND tip;          // the tooltip, or null; DestroyDeliverySignTip destroys it
     bool tip_tried;    // the tooltip is made once, the first time the sign shows
 };
@@ -22,6 +25,13 @@ void DestroyDeliverySignTip(DeliverySign *sign);
 LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam, bool offer_wake);
 // WM_TXN_SENT: the label and the address field as they were.
 LRESULT ClearDeliverySign(HWND window, DeliverySign *sign);
+// The system menu's item that explains the sign, greyed while the sign does not show.
+void PrepareDeliverySign(HWND window);
+// F1 (or the menu item) while the sign shows: the explanation in a message box. False when the
+// sign does not show.
+bool ExplainDeliverySign(HWND window, const DeliverySign *sign);
+// F1 on the window or any of its controls while the sign shows; true when it took the message.
+bool TranslateSignKey(HWND window, const MSG *msg);
 // WM_CTLCOLORSTATIC: the sign's colours for the label while it shows, else null.
 HBRUSH DeliverySignColours(const DeliverySign *sign, HDC dc, HWND control);
 // The label has moved (another dpi): the tooltip's area over it and its width follow.

@@ -226,6 +226,8 @@ INT_PTR CALLBACK FavouritesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     case WM_CLOSE:
         EndDialog(dialog, IDCANCEL);
         return TRUE;
+    case WM_GETDPISCALEDSIZE_MESSAGE:
+        return AnswerDpiScaledSize(dialog, FAVOURITES_WIDTH, FAVOURITES_HEIGHT, wParam, lParam);
     case WM_DPICHANGED: {
         UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
         if (!dpi) return FALSE;

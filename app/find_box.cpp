@@ -5,10 +5,12 @@
 
 #include "address/ipv4_value.h"
 #include "app/window_ids.h"
+#include "app/accessible_names.h"
 #include "address/address.h"
 #include "app/display_scale.h"
 #include "app/keypad.h"
 #include "app/layout.h"
+#include "app/main_window.h"
 #include "app/recent_boxes.h"
 #include "app/settings.h"
 #include "app/window_state.h"
@@ -29,19 +31,21 @@ struct FindBoxControl {
 const DWORD TAB_STOP = WS_TABSTOP;
 const DWORD LIST_STYLE = WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
 
-// In creation order, which is the Tab order.
+// In creation order, which is the Tab order. Each label comes just before its control, which a
+// screen reader names after it and its mnemonic moves to.
 const FindBoxControl FIND_BOX_CONTROLS[] = {
-    {"Static", IDC_FIND_RANGE_LABEL, "Range:", {10, 13, 46, 18}, 0},
+    {"Static", IDC_FIND_RANGE_LABEL, "&Range:", {10, 13, 46, 18}, 0},
     {"Edit", IDC_FIND_RANGE, "", {58, 10, 146, 22}, WS_GROUP | TAB_STOP | WS_BORDER | ES_AUTOHSCROLL},
-    {"Button", IDC_FIND_SEARCH, "Search", {212, 9, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
-    {"ListBox", IDC_FIND_LIST, "", {10, 42, 280, 150}, LIST_STYLE},
-    {"Static", IDC_FIND_STATUS, "", {10, 198, 280, 34}, 0},
-    {"Button", IDOK, "Use", {130, 238, 78, 24}, TAB_STOP | BS_DEFPUSHBUTTON},
-    {"Button", IDCANCEL, "Close", {212, 238, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
+    {"Button", IDC_FIND_SEARCH, "&Search", {212, 9, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
+    {"Static", IDC_FIND_LIST_LABEL, "&Boxes found:", {10, 40, 280, 16}, 0},
+    {"ListBox", IDC_FIND_LIST, "", {10, 58, 280, 134}, LIST_STYLE},
+    {"Static", IDC_FIND_STATUS, "", {10, 198, 280, 50}, SS_NOPREFIX},  // three lines: the longest message
+    {"Button", IDOK, "&Use", {130, 254, 78, 24}, TAB_STOP | BS_DEFPUSHBUTTON},
+    {"Button", IDCANCEL, "&Close", {212, 254, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
 };
 const int FIND_BOX_CONTROL_COUNT = sizeof(FIND_BOX_CONTROLS) / sizeof(FIND_BOX_CONTROLS[0]);
 const int FIND_BOX_WIDTH = 300;   // client area at 96 dpi
-const int FIND_BOX_HEIGHT = 272;
+const int FIND_BOX_HEIGHT = 288;
 const LayoutFont FIND_BOX_FONT = {14, FW_NORMAL};  // pixels at 96 dpi
 const int STATUS_TEXT_MAX = 160;
 const char RECENT_MARK[] = "   (used before)";
@@ -75,7 +79,12 @@ void CreateControls(HWND dialog)
                       control.id, control.label);
 }
 
-void ShowStatus(HWND dialog, const char *text) { SetDlgItemTextA(dialog, IDC_FIND_STATUS, text); }
+// A screen reader hears each new status, wherever the focus is.
+void ShowStatus(HWND dialog, const char *text)
+{
+    SetDlgItemTextA(dialog, IDC_FIND_STATUS, text);
+    AnnounceNameChange(GetDlgItem(dialog, IDC_FIND_STATUS));
+}
 
 void ShowCount(HWND dialog, const FindBox *box, const char *stage)
 {
@@ -88,7 +97,7 @@ void ShowCount(HWND dialog, const FindBox *box, const char *stage)
 void SetSearching(HWND dialog, FindBox *box, bool searching)
 {
     box->searching = searching;
-    SetDlgItemTextA(dialog, IDCANCEL, searching ? "Cancel" : "Close");
+    SetDlgItemTextA(dialog, IDCANCEL, searching ? "&Cancel" : "&Close");
 }
 
 // An entry's address with its note, at its place in address order; returns its index. The
@@ -175,6 +184,8 @@ BOOL OnInitDialog(HWND dialog, FindBox *box)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
     CreateControls(dialog);
+    GiveAccessibleName(GetDlgItem(dialog, IDC_FIND_RANGE), L"Range");
+    GiveAccessibleName(GetDlgItem(dialog, IDC_FIND_LIST), L"Boxes found");
     UINT dpi = WindowDpi(dialog);
     LayOut(dialog, box, dpi);
     PlaceDialog(dialog, box->main_window, FIND_BOX_WIDTH, FIND_BOX_HEIGHT, dpi);
@@ -187,7 +198,8 @@ BOOL OnInitDialog(HWND dialog, FindBox *box)
                        : box->recent->count ? "Boxes used before are listed. Search asks every address of the range."
                                              : "Search asks every address of the range.");
     // The choice of a box used before is one Enter away; otherwise the range is.
-    SetFocus(GetDlgItem(dialog, box->recent->count ? IDC_FIND_LIST : IDC_FIND_RANGE));
+    SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, box->recent->count ? IDC_FIND_LIST : IDC_FIND_RANGE),
+                 TRUE);
     return FALSE;  // the focus is set
 }
 
@@ -209,9 +221,8 @@ BOOL RouteCommand(HWND dialog, FindBox *box, WPARAM wParam)
         if (HIWORD(wParam) != BN_CLICKED) return FALSE;
         StartSearch(dialog, box);
         return TRUE;
-    case IDOK:  // Enter: in the range field it searches, elsewhere it chooses
-        if (GetFocus() == GetDlgItem(dialog, IDC_FIND_RANGE)) StartSearch(dialog, box);
-        else UseSelection(dialog, box);
+    case IDOK:
+        UseSelection(dialog, box);
         return TRUE;
     case IDCANCEL:
         if (box->searching) {
@@ -221,6 +232,12 @@ BOOL RouteCommand(HWND dialog, FindBox *box, WPARAM wParam)
         } else {
             EndDialog(dialog, IDCANCEL);
         }
+        return TRUE;
+    case IDC_FIND_RANGE:
+        // In the range field Enter searches, and Search is drawn as the default button.
+        if (HIWORD(wParam) == EN_SETFOCUS) SendMessageA(dialog, DM_SETDEFID, IDC_FIND_SEARCH, 0);
+        else if (HIWORD(wParam) == EN_KILLFOCUS) SendMessageA(dialog, DM_SETDEFID, IDOK, 0);
+        else return FALSE;
         return TRUE;
     case IDC_FIND_LIST:
         if (HIWORD(wParam) != LBN_DBLCLK) return FALSE;
@@ -239,11 +256,16 @@ void OnFound(HWND dialog, FindBox *box, unsigned long address)
     ShowCount(dialog, box, box->searching ? "Searching: " : "");
 }
 
+// A search that found boxes ends in the list, on its first box: one Enter uses it.
 void OnTried(HWND dialog, FindBox *box, unsigned tried, bool done)
 {
     box->tried = tried;
     if (done) SetSearching(dialog, box, false);
     ShowCount(dialog, box, done ? "" : "Searching: ");
+    if (!done || !box->found) return;
+    HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)list, TRUE);
 }
 
 // The name goes beside its address: the entry is made again with it, keeping the selection.
@@ -294,6 +316,8 @@ INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         return TRUE;
     case WM_DPICHANGED:
         return OnDpiChanged(dialog, box, wParam, lParam);
+    case WM_GETDPISCALEDSIZE_MESSAGE:
+        return AnswerDpiScaledSize(dialog, FIND_BOX_WIDTH, FIND_BOX_HEIGHT, wParam, lParam);
     case WM_DESTROY:
         OnDestroy(dialog, box);
         return FALSE;
@@ -324,9 +348,12 @@ void OpenFindBox(HWND window)
     state->find_box.open = true;
     NeedRecentBoxes(&state->find_box);
     FindBox box = {window, &state->find_box.recent_boxes, NULL, NULL, 0, false, 0, 0, 0};
-    DialogBoxParamA(g_Instance, MAKEINTRESOURCEA(IDD_FIND_BOX), window, FindBoxProc, (LPARAM)&box);
+    INT_PTR chosen = DialogBoxParamA(g_Instance, MAKEINTRESOURCEA(IDD_FIND_BOX), window, FindBoxProc, (LPARAM)&box);
     state = WindowStateOf(window);  // the main window may have gone while the dialog ran
-    if (state) state->find_box.open = false;
+    if (!state) return;
+    state->find_box.open = false;
+    // The next key typed goes to the chosen box, not into the address field.
+    if (chosen == IDOK) FocusKeypad(window);
 }
 
 void NoteSentAddress(FindBoxUse *use, LPARAM lParam)

@@ -46,12 +46,24 @@ UINT TakeSuggestedRect(HWND window, WPARAM wParam, LPARAM lParam)
     return dpi;
 }
 
+SIZE FrameForDpi(HWND window, int width_96, int height_96, UINT dpi)
+{
+    typedef BOOL(WINAPI * AdjustWindowRectExForDpiFunction)(RECT *, DWORD, BOOL, DWORD, UINT);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    AdjustWindowRectExForDpiFunction adjust_for_dpi =
+        user32 ? (AdjustWindowRectExForDpiFunction)(void *)GetProcAddress(user32, "AdjustWindowRectExForDpi") : NULL;
+    RECT frame = {0, 0, ScaleForDpi(width_96, dpi), ScaleForDpi(height_96, dpi)};
+    DWORD style = (DWORD)GetWindowLongA(window, GWL_STYLE), ex_style = (DWORD)GetWindowLongA(window, GWL_EXSTYLE);
+    if (!adjust_for_dpi || !adjust_for_dpi(&frame, style, FALSE, ex_style, dpi))
+        AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+    SIZE size = {frame.right - frame.left, frame.bottom - frame.top};
+    return size;
+}
+
 void PlaceDialog(HWND dialog, HWND main_window, int width_96, int height_96, UINT dpi)
 {
-    RECT frame = {0, 0, ScaleForDpi(width_96, dpi), ScaleForDpi(height_96, dpi)};
-    AdjustWindowRectEx(&frame, (DWORD)GetWindowLongA(dialog, GWL_STYLE), FALSE,
-                       (DWORD)GetWindowLongA(dialog, GWL_EXSTYLE));
-    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    SIZE frame = FrameForDpi(dialog, width_96, height_96, dpi);
+    int width = frame.cx, height = frame.cy;
     RECT owner;
     GetWindowRect(main_window, &owner);
     int x = (owner.left + owner.right - width) / 2, y = (owner.top + owner.bottom - height) / 2;
@@ -65,4 +77,13 @@ void PlaceDialog(HWND dialog, HWND main_window, int width_96, int height_96, UIN
         if (y < info.rcWork.top) y = info.rcWork.top;
     }
     SetWindowPos(dialog, NULL, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+INT_PTR AnswerDpiScaledSize(HWND dialog, int width_96, int height_96, WPARAM wParam, LPARAM lParam)
+{
+    SIZE *size = (SIZE *)lParam;
+    if (!size || !wParam) return FALSE;
+    *size = FrameForDpi(dialog, width_96, height_96, (UINT)wParam);
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+    return TRUE;
 }

@@ -28,6 +28,16 @@ void KeepNewFont(HFONT *font, HFONT new_font);
 // WM_DPICHANGED: the window takes the rectangle that the system suggests. Returns the new dpi,
 // or 0 when the message did not come from the system.
 UINT TakeSuggestedRect(HWND window, WPARAM wParam, LPARAM lParam);
+// Asks for a window's size at a new dpi (Windows 10 1703 on); not in the Windows 7 headers.
+const UINT WM_GETDPISCALEDSIZE_MESSAGE = 0x02E4;
+
+// The window's outer size for a client area of this size (pixels at 96 dpi) at the dpi: the frame
+// of that dpi where the system can tell it (AdjustWindowRectExForDpi, Windows 10 1607 on), else
+// the frame of the system's scale.
+SIZE FrameForDpi(HWND window, int width_96, int height_96, UINT dpi);
 // A dialog of this client size (pixels at 96 dpi) scaled for the dpi, centred over the main window
 // and wholly on its monitor where it fits.
 void PlaceDialog(HWND dialog, HWND main_window, int width_96, int height_96, UINT dpi);
+// WM_GETDPISCALEDSIZE in a dialog procedure: the size for the new dpi stays linear (the client
+// area scaled, with that dpi's frame) instead of the dialog manager's size of the template.
+INT_PTR AnswerDpiScaledSize(HWND dialog, int width_96, int height_96, WPARAM wParam, LPARAM lParam);

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "address/ipv4_value.h"
+#include "app/accessible_names.h"
 #include "app/always_on_top.h"
 #include "app/window_ids.h"
 #include "app/delivery_sign.h"
@@ -42,9 +43,6 @@ void DestroyRemoteControl(RemoteControl *remote)
 
 namespace {
 
-// Asks for the window's size at a new dpi (Windows 10 1703 on); not in the Windows 7 headers.
-const UINT WM_GETDPISCALEDSIZE_MESSAGE = 0x02E4;
-
 // The state goes on the window once the controller is built, so that the messages that arrive
 // while it is built are all left to the dialog manager.
 LRESULT OnCreate(HWND window, LPARAM lParam)
@@ -57,10 +55,14 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
         return -1;  // the window never runs without its controller
     }
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)state);
+    // A screen reader would name each field after the static text before it.
+    GiveAccessibleName(GetDlgItem(window, IDC_ADDRESS), L"Box address");
+    GiveAccessibleName(GetDlgItem(window, IDC_FREE_TEXT), L"Text to send");
     AddKeyListMenuItem(window);
     AddAlwaysOnTopMenuItem(window);
     PrepareFindBox(window);
     PrepareWakeBox(window, &state->wake_box);
+    PrepareDeliverySign(window);
     PrepareFavourites(window, &state->favourites);
     return 0;
 }
@@ -161,6 +163,9 @@ bool OnSysCommand(HWND window, WPARAM wParam)
     case IDM_KEY_LIST:
         ShowKeyList(window);
         return true;
+    case IDM_WHY_NOT_SENT:
+        if (RemoteWindowState *state = WindowStateOf(window)) ExplainDeliverySign(window, &state->sign);
+        return true;
     }
     return OnFavouritesCommand(window, (UINT)(wParam & 0xFFF0), true);
 }
@@ -233,6 +238,13 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_EXITMENULOOP:
         if (state) state->favourites.menu_closed = true;
         break;
+    case WM_SIZE:
+        // Posted: the dialog manager gives the focus back to its control once the restore is done.
+        if (state && state->focus_on_restore && wParam != SIZE_MINIMIZED) PostMessageA(window, WM_FOCUS_KEYS, 0, 0);
+        break;
+    case WM_FOCUS_KEYS:
+        FocusWhereKeysWork(window);
+        return 0;
     case WM_DPICHANGED:
         return OnDpiChanged(window, state, wParam, lParam);
     case WM_GETDPISCALEDSIZE_MESSAGE:
@@ -244,14 +256,21 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefDlgProcA(window, message, wParam, lParam);
 }
 
+void FocusKeypad(HWND window)
+{
+    HWND ok = GetDlgItem(window, IDC_OK);
+    // Through the dialog manager, so that OK is the default button too: Enter sends "press OK".
+    if (ok) SendMessageA(window, WM_NEXTDLGCTL, (WPARAM)ok, TRUE);
+}
+
 void FocusWhereKeysWork(HWND window)
 {
-    // Started minimised, the window takes the dialog's usual focus once it is restored.
     RemoteWindowState *state = WindowStateOf(window);
-    if (!state || IsIconic(window)) return;
-    if (Ipv4Value::Of(state->remote->device_address).IsUnset()) return;
-    HWND ok = GetDlgItem(window, IDC_OK);
-    if (ok) SetFocus(ok);
+    if (!state) return;
+    // Started minimised, the rule is applied once the window is first restored.
+    state->focus_on_restore = IsIconic(window) != FALSE;
+    if (state->focus_on_restore) return;
+    if (!Ipv4Value::Of(state->remote->device_address).IsUnset()) FocusKeypad(window);
 }
 
 ATOM RegisterRemoteWindowClass(HINSTANCE instance)

@@ -10,4 +10,7 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 // Once the window shows: with a saved address (not 0.0.0.0) the focus goes to OK, whose
 // accidental press is harmless, so that the first key typed reaches the box; without one it
 // stays in the address field, where the address is typed.
+// Started minimised, the same is done when the window is first restored.
 void FocusWhereKeysWork(HWND window);
+// The focus on OK, the default button for as long as it has the focus.
+void FocusKeypad(HWND window);

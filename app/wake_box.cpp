@@ -130,6 +130,8 @@ INT_PTR CALLBACK WakeBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
         EndDialog(dialog, IDCANCEL);
         return TRUE;
+    case WM_GETDPISCALEDSIZE_MESSAGE:
+        return AnswerDpiScaledSize(dialog, WAKE_BOX_WIDTH, WAKE_BOX_HEIGHT, wParam, lParam);
     case WM_DPICHANGED: {
         UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
         if (dpi) LayOut(dialog, box, dpi);

@@ -1,6 +1,7 @@
 // Entry point: registers the main window's class, creates the window from its template,
-// and runs the message loop: Ctrl+F, Ctrl+1 to Ctrl+9, held buttons and keypad keys first, then the dialog
+// and runs the message loop: Ctrl+F, Ctrl+1 to Ctrl+9, F1, held buttons and keypad keys first, then the dialog
 // manager's keyboard handling.
+#include "app/delivery_sign.h"
 #include "app/favourites.h"
 #include "app/find_box.h"
 #include "app/held_button.h"
@@ -27,6 +28,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command)
         if (TranslateFindBoxKey(window, &msg)) continue;
         if (TranslateWakeBoxKey(window, &msg)) continue;
         if (TranslateFavouriteKey(window, &msg)) continue;
+        if (TranslateSignKey(window, &msg)) continue;
         WatchHeldButton(window, &msg);
         if (TranslateKeypadKey(window, &msg)) continue;
         if (!IsDialogMessageA(window, &msg)) {

@@ -30,6 +30,7 @@ const UINT IDM_FIND_BOX = 0x0A20;       // opens Find box
 const UINT IDM_ALWAYS_ON_TOP = 0x0A50;  // keeps the window above others
 const UINT IDM_WAKE_BOX = 0x0A60;       // opens Wake box
 const UINT IDM_EDIT_FAVOURITES = 0x0A70;  // opens Edit favourites
+const UINT IDM_WHY_NOT_SENT = 0x0A80;   // explains the delivery sign
 const UINT IDM_FAVOURITE_FIRST = 0x0B00;  // the favourites, one every 0x10, as many as may be stored
 
 // Timers of the main window.
@@ -44,6 +45,7 @@ enum FindBoxId {
     IDC_FIND_SEARCH = 1203,
     IDC_FIND_LIST = 1204,
     IDC_FIND_STATUS = 1205,
+    IDC_FIND_LIST_LABEL = 1206,
 };
 
 // Wake box's controls.
@@ -67,6 +69,9 @@ enum FavouritesDialogId {
     IDC_FAV_UP = 1410,
     IDC_FAV_DOWN = 1411,
 };
+
+// Posted to itself: the focus rule, once the first restore of a minimised start is done.
+const UINT WM_FOCUS_KEYS = 0x8020;
 
 // Private messages that the main window consumes without any action.
 const UINT WM_REMOTE_RESERVED_1 = 0x8004;

@@ -23,6 +23,7 @@ struct RemoteWindowState {
     FindBoxUse find_box;
     WakeBoxUse wake_box;
     FavouritesUse favourites;
+    bool focus_on_restore;  // started minimised: the focus rule waits for the first restore
 };
 
 // The window's state: null while WM_CREATE builds it and once WM_DESTROY has freed it. A step

@@ -38,6 +38,12 @@
 //   e2e_driver wait-tip SECONDS         waits for a tooltip of the program on the screen; prints its text
 //   e2e_driver ex-style                 the main window's extended style, 0x hexadecimal
 //   e2e_driver menu-state ITEM          "checked", "unchecked" or "missing": the system menu item
+//   e2e_driver acc-name ID              "NAME|SHORTCUT": the control's accessible name and keyboard
+//                                       shortcut, as a screen reader reads them (Active Accessibility)
+//   e2e_driver name-event ID WPARAM SECONDS   posts WM_COMMAND WPARAM and waits until the control
+//                                       raises a name change (a WinEvent hook); prints its text
+//   e2e_driver inside                   every control lies inside the client area, and every static's
+//                                       text fits its rectangle whole in the control's own font
 // Numbers may be decimal or 0x hexadecimal. Exit code 0 on success, 1 on a failed check,
 // 2 on a usage error.
 //
@@ -45,6 +51,7 @@
 // places in the remote's UI thread to read the controls' font (a font handle means something
 // only inside the process that made it).
 #include <windows.h>
+#include <oleacc.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -348,8 +355,8 @@ bool ProbeFonts(HWND main_window, std::vector<std::string> *lines, LPARAM reques
 // Bits that the system itself changes in a control's style after creation, masked before
 // comparing: an edit control created with WS_BORDER and without WS_EX_CLIENTEDGE takes
 // WS_BORDER out of its style and draws the one-pixel border itself (Windows and Wine alike).
-// Nothing else is masked; the layout is checked before the focus first moves, because from then
-// on the dialog manager shifts BS_DEFPUSHBUTTON to whichever push button has the focus.
+// Nothing else is masked; the layout is checked before the user first moves the focus, because
+// from then on the dialog manager shifts BS_DEFPUSHBUTTON to whichever push button has the focus.
 DWORD SystemStyleMask(const KeypadControl &expected)
 {
     return expected.kind == KEYPAD_EDIT ? ~(DWORD)WS_BORDER : 0xFFFFFFFF;
@@ -358,6 +365,15 @@ DWORD SystemStyleMask(const KeypadControl &expected)
 int Scaled(int value, int dpi) { return MulDiv(value, dpi, 96); }
 
 bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_request = 0);
+bool FocusOf(HWND window, int *id, int *index);
+
+bool WaitForFocus(HWND window, int want_id, DWORD limit_ms)
+{
+    DWORD start = GetTickCount();
+    int id = 0, index = 0;
+    while (FocusOf(window, &id, &index) && id != want_id && GetTickCount() - start < limit_ms) Sleep(20);
+    return id == want_id;
+}
 
 int CheckLayout(HWND main_window, const char *address, bool popout, int dpi)
 {
@@ -401,6 +417,10 @@ int CheckLayout(HWND main_window, const char *address, bool popout, int dpi)
 bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_request)
 {
     std::vector<HWND> children = Children(main_window);
+    // With a saved address the focus goes to OK at start, which becomes the default button.
+    bool ok_default = address && std::strcmp(address, "0.0.0.0") != 0;
+    if (ok_default && !WaitForFocus(main_window, IDC_OK, SEND_TIMEOUT_MS))
+        Fail("the focus did not reach OK after start-up with a saved address");
     if (children.size() != (size_t)KEYPAD_CONTROL_COUNT)
         Fail("%u child windows, expected %d", (unsigned)children.size(), KEYPAD_CONTROL_COUNT);
 
@@ -434,9 +454,11 @@ bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_
                  r.right - r.left, r.bottom - r.top, Scaled(rect.x, dpi), Scaled(rect.y, dpi),
                  Scaled(rect.width, dpi), Scaled(rect.height, dpi));
         DWORD style = (DWORD)GetWindowLongA(child, GWL_STYLE);
-        DWORD mask = SystemStyleMask(want);
-        if ((style & mask) != (StyleOf(want) & mask))
-            Fail("row %d (id %d): style 0x%08lx, expected 0x%08lx", row, id, style, StyleOf(want));
+        DWORD mask = SystemStyleMask(want), want_style = StyleOf(want);
+        if (ok_default && want.kind == KEYPAD_BUTTON)  // the default moved from Send Test to OK
+            want_style = (want_style & ~(DWORD)BS_DEFPUSHBUTTON) | (want.id == IDC_OK ? BS_DEFPUSHBUTTON : 0);
+        if ((style & mask) != (want_style & mask))
+            Fail("row %d (id %d): style 0x%08lx, expected 0x%08lx", row, id, style, want_style);
         DWORD ex_style = (DWORD)GetWindowLongA(child, GWL_EXSTYLE);
         if (ex_style & ~(DWORD)WS_EX_NOPARENTNOTIFY)  // the system adds only WS_EX_NOPARENTNOTIFY
             Fail("row %d (id %d): extended style 0x%08lx, expected 0", row, id, ex_style);
@@ -949,6 +971,138 @@ int CloseCommand(HWND window, char **, int)
     return 0;
 }
 
+// Defined here: with MinGW for x86-64 the oleacc import library's IID_IAccessible is an import
+// thunk, not the GUID.
+const IID ACCESSIBLE_IID = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+std::string Narrow(BSTR text)
+{
+    if (!text) return "";
+    char narrow[512] = {0};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow, sizeof(narrow) - 1, NULL, NULL);
+    return narrow;
+}
+
+int AccNameCommand(HWND window, char **args, int count)
+{
+    unsigned long id = 0;
+    if (!Numbers(args, 0, count, &id)) return USAGE_ERROR;
+    HWND control = ControlById(window, (int)id);
+    if (!control) {
+        Fail("no control with id %lu", id);
+        return 1;
+    }
+    CoInitialize(NULL);
+    IAccessible *object = NULL;
+    HRESULT result = AccessibleObjectFromWindow(control, (DWORD)OBJID_CLIENT, ACCESSIBLE_IID, (void **)&object);
+    if (result != S_OK || !object) {
+        Fail("no accessible object for control %lu (0x%08lx)", id, (unsigned long)result);
+        CoUninitialize();
+        return 1;
+    }
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = NULL, shortcut = NULL;
+    object->get_accName(self, &name);
+    object->get_accKeyboardShortcut(self, &shortcut);
+    std::printf("%s|%s\n", Narrow(name).c_str(), Narrow(shortcut).c_str());
+    SysFreeString(name);
+    SysFreeString(shortcut);
+    object->Release();
+    CoUninitialize();
+    return 0;
+}
+
+HWND g_NameWatched = NULL;  // the control whose name change name-event waits for
+bool g_NameChanged = false;
+
+void CALLBACK OnNameChange(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+{
+    if (window == g_NameWatched && object == OBJID_CLIENT && child == CHILDID_SELF) g_NameChanged = true;
+}
+
+int NameEventCommand(HWND window, char **args, int)
+{
+    unsigned long values[2] = {0, 0};  // id, wParam
+    if (!Numbers(args, 0, 2, values)) return USAGE_ERROR;
+    g_NameWatched = ControlById(window, (int)values[0]);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    HWINEVENTHOOK hook = g_NameWatched ? SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, NULL,
+                                                         OnNameChange, process, 0, WINEVENT_OUTOFCONTEXT)
+                                       : NULL;
+    if (!hook) {
+        Fail("cannot watch control %lu", values[0]);
+        return 1;
+    }
+    PostMessageA(window, WM_COMMAND, (WPARAM)values[1], 0);
+    DWORD start = GetTickCount(), limit = (DWORD)(Seconds(args[2]) * 1000);
+    while (!g_NameChanged && GetTickCount() - start < limit) {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    UnhookWinEvent(hook);
+    std::string text;
+    ReadText(g_NameWatched, &text);
+    std::printf("%s\n", Escaped(text).c_str());
+    if (!g_NameChanged) Fail("no name change of control %lu within %s s", values[0], args[2]);
+    return g_NameChanged ? 0 : 1;
+}
+
+// The height that the static's text takes, word-wrapped at the control's width, in the font that
+// the probe reported for it ("id height weight italic charset stock handle face").
+int TextHeight(HWND control, const std::string &font_line, int width)
+{
+    int id = 0, italic = 0, charset = 0, stock = 0, handle = 0;
+    long height = 0, weight = 0;
+    char face[64] = {0};
+    if (std::sscanf(font_line.c_str(), "%d %ld %ld %d %d %d %d %63[^\n]", &id, &height, &weight, &italic, &charset,
+                    &stock, &handle, face) != 8)
+        return -1;
+    std::string text;
+    ReadText(control, &text);
+    HFONT font = CreateFontA((int)height, 0, 0, 0, (int)weight, (DWORD)italic, FALSE, FALSE, (DWORD)charset,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+    HDC dc = GetDC(NULL);
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT r = {0, 0, width, 0};
+    DrawTextA(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK);
+    SelectObject(dc, old);
+    ReleaseDC(NULL, dc);
+    DeleteObject(font);
+    return (int)r.bottom;
+}
+
+int InsideCommand(HWND window, char **, int)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    std::vector<HWND> children = Children(window);
+    std::vector<std::string> fonts;
+    if (!ProbeFonts(window, &fonts) || fonts.size() != children.size()) {
+        Fail("the font probe reported %u controls of %u", (unsigned)fonts.size(), (unsigned)children.size());
+        return 1;
+    }
+    for (size_t i = 0; i < children.size(); ++i) {
+        HWND child = children[i];
+        RECT r = ClientRectOf(child, window);
+        int id = GetDlgCtrlID(child);
+        if (r.left < 0 || r.top < 0 || r.right > client.right || r.bottom > client.bottom)
+            Fail("id %d at %ld,%ld..%ld,%ld lies outside the client area %ldx%ld", id, r.left, r.top, r.right,
+                 r.bottom, client.right, client.bottom);
+        if (ClassOf(child) != "Static") continue;
+        int needed = TextHeight(child, fonts[i], (int)(r.right - r.left));
+        if (needed < 0 || needed > r.bottom - r.top)
+            Fail("id %d: its text needs %d pixels of height, the control has %ld", id, needed, r.bottom - r.top);
+    }
+    if (g_Failures) return 1;
+    std::printf("inside ok: %u controls in %ldx%ld\n", (unsigned)children.size(), client.right, client.bottom);
+    return 0;
+}
+
 struct DriverCommand {
     const char *name;
     const char *arguments;  // for the usage text
@@ -981,6 +1135,9 @@ const DriverCommand COMMANDS[] = {
     {"wait-tip", "S", 1, 1, true, WaitTipCommand},
     {"ex-style", "", 0, 0, true, ExStyleCommand},
     {"menu-state", "ITEM", 1, 1, true, MenuStateCommand},
+    {"acc-name", "ID", 1, 1, true, AccNameCommand},
+    {"name-event", "ID WPARAM S", 3, 3, true, NameEventCommand},
+    {"inside", "", 0, 0, true, InsideCommand},
 };
 
 int Usage()

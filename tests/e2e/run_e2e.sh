@@ -139,9 +139,13 @@ PY
 
 # --- the program ---------------------------------------------------------------------------------
 run_no=0
-start_program() {
+start_program() {  # [/min]: started minimised
     run_no=$((run_no + 1))
-    wine "$exe" >"$work/program-$run_no.log" 2>&1 </dev/null &
+    if [ "${1:-}" = /min ]; then
+        wine start /wait /min /unix "$exe" >"$work/program-$run_no.log" 2>&1 </dev/null &
+    else
+        wine "$exe" >"$work/program-$run_no.log" 2>&1 </dev/null &
+    fi
     exe_pid=$!
     drv wait-window 30 >/dev/null
 }
@@ -204,6 +208,7 @@ out=$(drv check-layout $BOX_A) && pass "layout, caption, client size, styles, te
 [ "$(drv rect)" = "$template_rect" ] && pass "window left at the template position (no popout flag saved)" ||
     fail "window left at the template position (no popout flag saved)" "$(drv rect) vs $template_rect"
 expect_sent_by "with a saved address the first digit typed after start-up reaches the box" a "xdotool key 5" "press NUMBER5"
+expect_sent_by "OK, which has the focus, is the default button: Enter sends its key" a "xdotool key Return" "press OK"
 
 # Every key id, one at a time, with its exact bytes; the multi-key ids in their order.
 while read -r id names; do
@@ -413,7 +418,10 @@ addr=$(reg_value "IP Address")
 # --- run 2: a saved position without the popout flag is not applied ------------------------------
 reg_set_dword "Remote Window Left" 200
 reg_set_dword "Remote Window Top" 120
-if start_program; then
+if start_program /min; then
+    drv send-message 0x112 0xF120 0 >/dev/null  # SC_RESTORE
+    out=$(drv wait-focus 1008 18 5) && pass "started minimised, the first restore puts the focus on OK" ||
+        fail "started minimised, the first restore puts the focus on OK" "focus on id/row $out"
     out=$(drv get-text 1044)
     [ "$out" = "$BOX_A" ] && pass "second start shows the saved address" || fail "second start shows the saved address" "\"$out\""
     at_start=$(on_top)
@@ -555,6 +563,12 @@ else
     [ "$label" = "Not sent" ] && [[ $tip == "Key NUMBER5 was not sent to $NOBODY: the box refused the connection."* ]] &&
         pass "the sign in words: \"Not sent\", and a tooltip with the key, the address and the reason" ||
         fail "the sign in words: \"Not sent\", and a tooltip with the key, the address and the reason" "[$label] [$tip]"
+    names="$(drv acc-name 1044)/$(drv acc-name 1046)"
+    xdotool key F1
+    out=$(drv expect-message-box "Key NUMBER5 was not sent to $NOBODY: the box refused the connection."$'\r\n'"Ctrl+F finds the box." \
+        "Not sent" 10) && [ "$names" = "Box address|/Text to send|" ] &&
+        pass "the fields keep their accessible names while the sign shows; F1 explains the sign" ||
+        fail "the fields keep their accessible names while the sign shows; F1 explains the sign" "[$names] $out"
     drv set-text 1044 $BOX_A >/dev/null
     expect_sent_by "a key after the sign goes to a box that listens" a "xdotool key 5" "press NUMBER5"
     out=$(drv wait-red 1043 no 10) && label=$(drv get-text 1043) && [ "$label" = "Halcyra IP" ] &&
@@ -565,6 +579,12 @@ else
     differ=$(compare -metric AE "$work/before-sign.png" "$work/after-sign.png" null: 2>&1)
     [ "$differ" -le 4 ] 2>/dev/null && pass "after the sign the window looks as before" ||
         fail "after the sign the window looks as before" "$differ pixels differ"
+    drv set-text 1044 $NOBODY >/dev/null
+    out=$(drv name-event 1043 1001 10) && [ "$out" = "Not sent" ] &&
+        pass "a screen reader is told of the sign: the label's name changes" ||
+        fail "a screen reader is told of the sign: the label's name changes" "$out"
+    drv set-text 1044 $BOX_A >/dev/null
+    expect_sent "a key at a box that listens clears the sign again" a 1001 "press POWER"
 
     # Held buttons: VOL UP held with the mouse repeats at a box that answers; a short click sends it
     # once; held at a box that never answers, the first command stays under way and the repeats and
@@ -637,6 +657,26 @@ else
     for _ in $(seq 1 50); do drv no-message-box >/dev/null 2>&1 && break; sleep 0.1; done
     [ "$(drv get-text 1044)" = 127.0.10.77 ] && pass "Ctrl+F, Enter: the most recent box" ||
         fail "Ctrl+F, Enter: the most recent box" "field $(drv get-text 1044)"
+    drv set-text 1044 $BOX_A >/dev/null
+    # Keyboard only: Alt+R selects the offered range and a loopback range is typed over it; Enter
+    # may search only once the field holds it. The list then has the focus on the box found, Enter
+    # uses it, and the next digit goes to that box.
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+f && fb list 1204 >/dev/null
+    out=$(for id in 1202 1203 1204 1 2; do fb acc-name $id; done | tr '\n' ' ')
+    [ "$out" = "Range|Alt+R Search|Alt+S Boxes found| Use|Alt+U Close|Alt+C " ] &&
+        pass "Find box: names and mnemonics as a screen reader reads them" ||
+        fail "Find box: names and mnemonics as a screen reader reads them" "[$out]"
+    xdotool key alt+r && fb wait-focus 1202 2 5 >/dev/null && xdotool type 127.0.10.64/26
+    if [ "$(fb get-text 1202)" = 127.0.10.64/26 ]; then
+        xdotool key Return
+        fb wait-focus 1204 5 15 >/dev/null && xdotool key Return && drv wait-focus 1008 18 5 >/dev/null
+        expect_sent_by "keyboard only: Alt+R, a range, Enter; Enter on the box found; the next digit reaches it" f77 \
+            "xdotool key 3" "press NUMBER3"
+    else
+        fail "keyboard only: Alt+R, a range, Enter; Enter on the box found; the next digit reaches it" \
+            "the range field holds [$(fb get-text 1202)]: not searched"
+        fb command 2 >/dev/null
+    fi
     drv set-text 1044 $BOX_A >/dev/null
 
     # Wake box: Ctrl+W for a box that takes no connection; a malformed hardware address sends
@@ -715,6 +755,12 @@ if start_program; then
     out=$(drv check-layout 0.0.0.0 --dpi 144) && pass "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" ||
         fail "144 dpi: rectangles 1.5 times, font 18 px, the whole keypad in the client" "$(echo "$out" | head -8)"
     shoot "$work/screenshot-144dpi.png" && echo "screenshot at 144 dpi: $work/screenshot-144dpi.png"
+    # Find box at this scale, showing its longest message (a public range is refused unasked).
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+f
+    drv --in "Find box" set-text 1202 8.8.8.0/24 >/dev/null && drv --in "Find box" command 1203 >/dev/null
+    out=$(drv --in "Find box" inside) && pass "144 dpi: Find box holds every control and its longest message whole" ||
+        fail "144 dpi: Find box holds every control and its longest message whole" "$out"
+    drv --in "Find box" command 2 >/dev/null
     out=$(drv dpi-change 120 144) && out=$(drv dpi-change 96 120) &&
         pass "WM_DPICHANGED to 120, then 96 dpi: window, rectangles and font follow; old fonts deleted" ||
         fail "WM_DPICHANGED to 120, then 96 dpi: window, rectangles and font follow; old fonts deleted" "$(echo "$out" | head -8)"
