@@ -37,7 +37,7 @@ add_dependencies(address address_self_contained)
 add_library(transport STATIC ${PROTOCOL_SOURCES} transport/command_transaction.cpp
     transport/box_order.cpp transport/workers.cpp transport/exchange.cpp
     transport/winsock_session.cpp transport/undelivered_reason.cpp transport/box_search.cpp
-    transport/system_library.cpp transport/wake.cpp)
+    transport/system_library.cpp transport/wake.cpp transport/adapters.cpp)
 target_include_directories(transport PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(transport PUBLIC address ws2_32 gdi32)
 

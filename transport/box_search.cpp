@@ -1,13 +1,12 @@
 #include "transport/box_search.h"
 
 #include <ws2tcpip.h>
-#include <iphlpapi.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "address/ipv4_value.h"
+#include "transport/adapters.h"
 #include "transport/command_protocol.h"
-#include "transport/system_library.h"
 #include "transport/winsock_session.h"
 
 // Shared by the owner and the worker; freed by the last of the two to let go. The lock makes a
@@ -30,7 +29,6 @@ struct Attempt {
 };
 
 const DWORD SEARCH_STACK_RESERVE = 64 * 1024;
-const ULONG ADAPTER_BUFFER = 16 * 1024;  // enough for a few interfaces; one retry at the size asked
 
 static_assert(SEARCH_MAX_ATTEMPTS <= FD_SETSIZE, "every attempt fits one select set");
 
@@ -222,34 +220,6 @@ void StopBoxSearch(BoxSearch *search)
 
 bool FindLocalNetwork(char *text)
 {
-    // Resolved at run time: iphlpapi.dll is loaded only while the dialog asks.
-    typedef ULONG(WINAPI * GetAdaptersAddressesFunction)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
-    HMODULE iphlpapi = LoadSystemLibrary("iphlpapi.dll");
-    if (!iphlpapi) return false;
-    GetAdaptersAddressesFunction get_adapters =
-        (GetAdaptersAddressesFunction)(void *)GetProcAddress(iphlpapi, "GetAdaptersAddresses");
-    const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
-    ULONG size = ADAPTER_BUFFER;
-    IP_ADAPTER_ADDRESSES *adapters = (IP_ADAPTER_ADDRESSES *)malloc(size);
-    ULONG status = adapters && get_adapters ? get_adapters(AF_INET, flags, NULL, adapters, &size) : ERROR_NOT_SUPPORTED;
-    if (status == ERROR_BUFFER_OVERFLOW) {
-        free(adapters);
-        adapters = (IP_ADAPTER_ADDRESSES *)malloc(size);
-        status = adapters ? get_adapters(AF_INET, flags, NULL, adapters, &size) : ERROR_NOT_ENOUGH_MEMORY;
-    }
-    bool offered = false;
-    for (IP_ADAPTER_ADDRESSES *adapter = status == NO_ERROR ? adapters : NULL; adapter && !offered;
-         adapter = adapter->Next) {
-        if (adapter->OperStatus != IfOperStatusUp) continue;
-        for (IP_ADAPTER_UNICAST_ADDRESS *unicast = adapter->FirstUnicastAddress; unicast && !offered;
-             unicast = unicast->Next) {
-            const SOCKADDR *socket_address = unicast->Address.lpSockaddr;
-            if (!socket_address || socket_address->sa_family != AF_INET) continue;
-            unsigned long address = ntohl(((const sockaddr_in *)socket_address)->sin_addr.s_addr);
-            offered = LocalNetworkRange(address, unicast->OnLinkPrefixLength, text) != 0;
-        }
-    }
-    free(adapters);
-    FreeLibrary(iphlpapi);
-    return offered;
+    NetworkCandidate candidates[ADAPTER_ADDRESSES_MAX];
+    return OfferedRange(candidates, ReadAdapterAddresses(candidates, ADAPTER_ADDRESSES_MAX), text) != 0;
 }

@@ -36,6 +36,7 @@ BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range, unsigned short t
 // sockets within SEARCH_POLL_MS and ends by itself. Notices already posted stay in the queue.
 void StopBoxSearch(BoxSearch *search);
 
-// The range to offer: the first private network of an interface that is up (LocalNetworkRange),
-// into text (at least 20 bytes). False when there is none, or the system cannot tell.
+// The range to offer (OfferedRange): the /24 of the first private address of an up adapter
+// that has a default gateway, else of the first private address of an up adapter at all, into
+// text (at least 20 bytes). False when there is none, or the system cannot tell.
 bool FindLocalNetwork(char *text);

@@ -22,7 +22,9 @@ const LocalNetwork LOCAL_NETWORKS[] = {
     {0xC0A80000UL, 16, true},   // 192.168.0.0/16
     {0xA9FE0000UL, 16, false},  // 169.254.0.0/16, link-local
 };
-const int OFFERED_PREFIX_MIN = 24;  // a wider interface network is offered as its /24
+// Every network is offered as its /24: a wider one holds more than a search may ask, and a
+// narrower one (a VPN's /32, a /30) too few addresses to hold the box as well.
+const int OFFERED_PREFIX = 24;
 
 unsigned long MaskOf(int prefix_length)
 {
@@ -143,9 +145,18 @@ int LocalNetworkRange(unsigned long address, int prefix_length, char *text)
 {
     const LocalNetwork *network = NetworkOf(address & 0xFFFFFFFFUL);
     if (!network || !network->is_private || prefix_length < 0 || prefix_length > 32) return 0;
-    if (prefix_length < OFFERED_PREFIX_MIN) prefix_length = OFFERED_PREFIX_MIN;
     char dotted[IPV4_TEXT_SIZE];
-    Ipv4Value::FromNumber(address & MaskOf(prefix_length)).Format(dotted);
-    snprintf(text, 20, "%s/%d", dotted, prefix_length);
+    Ipv4Value::FromNumber(address & MaskOf(OFFERED_PREFIX)).Format(dotted);
+    snprintf(text, 20, "%s/%d", dotted, OFFERED_PREFIX);
     return 1;
+}
+
+int OfferedRange(const NetworkCandidate *candidates, int count, char *text)
+{
+    for (int i = 0; i < count; ++i)
+        if (candidates[i].has_gateway && LocalNetworkRange(candidates[i].address, candidates[i].prefix_length, text))
+            return 1;
+    for (int i = 0; i < count; ++i)
+        if (LocalNetworkRange(candidates[i].address, candidates[i].prefix_length, text)) return 1;
+    return 0;
 }

@@ -28,7 +28,19 @@ int ParseSearchRange(const char *text, SearchRange *range);
 const char *SearchRangeRule(int check);
 // 1 when the address lies in 127/8, 10/8, 172.16/12, 192.168/16 or 169.254/16, else 0.
 int IsLocalSearchAddress(unsigned long address);
-// The range to offer for an interface address with its prefix length: its own network when that
-// is a /24 or smaller, otherwise the /24 around the address, as "a.b.c.d/nn" in text (at least
-// 20 bytes). Returns 1, or 0 (and writes nothing) when the address is not in a private network.
+// The range to offer for an interface address with its prefix length (0..32): the /24 that holds
+// the address, whatever the prefix, as "a.b.c.d/24" in text (at least 20 bytes). Returns 1, or 0
+// (and writes nothing) when the address is not in a private network.
 int LocalNetworkRange(unsigned long address, int prefix_length, char *text);
+
+// One IPv4 address of an adapter that is up.
+struct NetworkCandidate {
+    unsigned long address;  // as Ipv4Value::Number
+    int prefix_length;      // of the adapter's network on the link
+    bool has_gateway;       // the adapter has a default gateway: the network the computer goes out by
+};
+// The range to offer from the candidates, given in adapter order: the private network
+// (LocalNetworkRange) of the first that has a gateway, else of the first at all. A computer's
+// virtual adapters (virtual machines, a VPN) have no gateway, so the first private one is seldom
+// the box's network. Returns 1, or 0 (and writes nothing) when none is private.
+int OfferedRange(const NetworkCandidate *candidates, int count, char *text);

@@ -7,51 +7,30 @@
 #include <new>
 
 #include "address/ipv4_value.h"
+#include "transport/adapters.h"
 #include "transport/system_library.h"
 #include "transport/winsock_session.h"
 
 namespace {
 
-// First try of the adapters' and the neighbour table's size; both calls say when it is short.
+// First try of the neighbour table's size; the call says when it is short.
 const ULONG TABLE_BUFFER = 16 * 1024;
 const unsigned long LOOPBACK_NETWORK = 0x7F000000ul;  // 127.0.0.0/8, the loopback network
 
-typedef ULONG(WINAPI *GetAdaptersAddressesFunction)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
 typedef DWORD(WINAPI *GetIpNetTableFunction)(PMIB_IPNETTABLE, PULONG, BOOL);
 
 // The broadcast of the up adapter's network that holds the box's address, or 0.
 unsigned long AdapterBroadcastFor(unsigned long box)
 {
-    HMODULE iphlpapi = LoadSystemLibrary("iphlpapi.dll");
-    if (!iphlpapi) return 0;
-    GetAdaptersAddressesFunction get_adapters =
-        (GetAdaptersAddressesFunction)(void *)GetProcAddress(iphlpapi, "GetAdaptersAddresses");
-    const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
-    ULONG size = TABLE_BUFFER;
-    IP_ADAPTER_ADDRESSES *adapters = (IP_ADAPTER_ADDRESSES *)malloc(size);
-    ULONG status = adapters && get_adapters ? get_adapters(AF_INET, flags, NULL, adapters, &size) : ERROR_NOT_SUPPORTED;
-    if (status == ERROR_BUFFER_OVERFLOW) {
-        free(adapters);
-        adapters = (IP_ADAPTER_ADDRESSES *)malloc(size);
-        status = adapters ? get_adapters(AF_INET, flags, NULL, adapters, &size) : ERROR_NOT_ENOUGH_MEMORY;
+    NetworkCandidate adapters[ADAPTER_ADDRESSES_MAX];
+    int count = ReadAdapterAddresses(adapters, ADAPTER_ADDRESSES_MAX);
+    for (int i = 0; i < count; ++i) {
+        unsigned prefix_length = (unsigned)adapters[i].prefix_length;
+        unsigned long broadcast = DirectedBroadcast(adapters[i].address, prefix_length);
+        // The box's network only: the same broadcast means the same network.
+        if (broadcast && broadcast == DirectedBroadcast(box, prefix_length)) return broadcast;
     }
-    unsigned long found = 0;
-    for (IP_ADAPTER_ADDRESSES *adapter = status == NO_ERROR ? adapters : NULL; adapter && !found;
-         adapter = adapter->Next) {
-        if (adapter->OperStatus != IfOperStatusUp) continue;
-        for (IP_ADAPTER_UNICAST_ADDRESS *unicast = adapter->FirstUnicastAddress; unicast && !found;
-             unicast = unicast->Next) {
-            const SOCKADDR *socket_address = unicast->Address.lpSockaddr;
-            if (!socket_address || socket_address->sa_family != AF_INET) continue;
-            unsigned long local = ntohl(((const sockaddr_in *)socket_address)->sin_addr.s_addr);
-            unsigned long broadcast = DirectedBroadcast(local, unicast->OnLinkPrefixLength);
-            // The box's network only: the same broadcast means the same network.
-            if (broadcast && broadcast == DirectedBroadcast(box, unicast->OnLinkPrefixLength)) found = broadcast;
-        }
-    }
-    free(adapters);
-    FreeLibrary(iphlpapi);
-    return found;
+    return 0;
 }
 
 DWORD WINAPI LookUpHardwareAddress(void *parameter)

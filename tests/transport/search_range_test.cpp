@@ -49,12 +49,34 @@ TEST(SearchRange, OffersThePrivateNetworkOfAnInterface)
     struct Row { unsigned long address; int prefix; const char *text; };
     const Row rows[] = {
         {0xC0A8012AUL, 24, "192.168.1.0/24"}, {0x0A0B0C0DUL, 8, "10.11.12.0/24"},
-        {0xAC1000A5UL, 28, "172.16.0.160/28"}, {0x7F000001UL, 8, ""}, {0xA9FE0101UL, 16, ""},
-        {0x08080808UL, 24, ""},
+        {0xAC1000A5UL, 28, "172.16.0.0/24"}, {0x0A080006UL, 32, "10.8.0.0/24"},   // narrower: its /24
+        {0x7F000001UL, 8, ""}, {0xA9FE0101UL, 16, ""}, {0x08080808UL, 24, ""},
     };
     for (const Row &row : rows) {
         char text[20] = "";
         EXPECT_EQ(LocalNetworkRange(row.address, row.prefix, text), *row.text ? 1 : 0);
+        EXPECT_EQ(std::string(text), row.text);
+    }
+}
+
+TEST(SearchRange, OffersTheNetworkOfTheAdapterWithAGatewayFirst)
+{
+    const NetworkCandidate hyper_v = {0xAC1C7001UL, 20, false}, wsl = {0xC0A8B801UL, 28, false};
+    const NetworkCandidate home = {0xC0A8012AUL, 24, true}, vpn = {0x0A080006UL, 32, false};
+    const NetworkCandidate public_out = {0xCB007122UL, 24, true}, loopback = {0x7F000001UL, 8, true};
+    struct Row { const char *name; NetworkCandidate candidates[3]; int count; const char *text; };
+    const Row rows[] = {
+        {"gateway after virtual", {hyper_v, wsl, home}, 3, "192.168.1.0/24"},
+        {"no gateway: first private", {vpn, hyper_v}, 2, "10.8.0.0/24"},
+        {"public with gateway", {public_out, wsl}, 2, "192.168.184.0/24"},
+        {"loopback with gateway", {loopback, vpn, home}, 3, "192.168.1.0/24"},
+        {"none private", {public_out, loopback}, 2, ""},
+        {"none at all", {}, 0, ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        char text[20] = "";
+        EXPECT_EQ(OfferedRange(row.candidates, row.count, text), *row.text ? 1 : 0);
         EXPECT_EQ(std::string(text), row.text);
     }
 }
