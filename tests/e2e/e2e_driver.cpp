@@ -455,7 +455,8 @@ bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_
                  Scaled(rect.width, dpi), Scaled(rect.height, dpi));
         DWORD style = (DWORD)GetWindowLongA(child, GWL_STYLE);
         DWORD mask = SystemStyleMask(want), want_style = StyleOf(want);
-        if (ok_default && want.kind == KEYPAD_BUTTON)  // the default moved from Send Test to OK
+        bool push_button = want.kind == KEYPAD_BUTTON && (want_style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON;
+        if (ok_default && push_button)  // the default moved from Send Test to OK
             want_style = (want_style & ~(DWORD)BS_DEFPUSHBUTTON) | (want.id == IDC_OK ? BS_DEFPUSHBUTTON : 0);
         if ((style & mask) != (want_style & mask))
             Fail("row %d (id %d): style 0x%08lx, expected 0x%08lx", row, id, style, want_style);
