@@ -896,15 +896,21 @@ int WaitFocusCommand(HWND window, char **args, int)
     return matched ? 0 : 1;
 }
 
-int CenterCommand(HWND window, char **args, int count)
+// The control whose id is the command's one argument; else the exit code (2: not a number).
+int ControlOfArgument(HWND window, char **args, int count, HWND *control)
 {
     unsigned long id = 0;
     if (!Numbers(args, 0, count, &id)) return USAGE_ERROR;
-    HWND control = ControlById(window, (int)id);
-    if (!control) {
-        Fail("no control with id %lu", id);
-        return 1;
-    }
+    *control = ControlById(window, (int)id);
+    if (*control) return 0;
+    Fail("no control with id %lu", id);
+    return 1;
+}
+
+int CenterCommand(HWND window, char **args, int count)
+{
+    HWND control = NULL;
+    if (int result = ControlOfArgument(window, args, count, &control)) return result;
     RECT r;
     GetWindowRect(control, &r);
     std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
@@ -986,18 +992,13 @@ std::string Narrow(BSTR text)
 
 int AccNameCommand(HWND window, char **args, int count)
 {
-    unsigned long id = 0;
-    if (!Numbers(args, 0, count, &id)) return USAGE_ERROR;
-    HWND control = ControlById(window, (int)id);
-    if (!control) {
-        Fail("no control with id %lu", id);
-        return 1;
-    }
+    HWND control = NULL;
+    if (int result = ControlOfArgument(window, args, count, &control)) return result;
     CoInitialize(NULL);
     IAccessible *object = NULL;
     HRESULT result = AccessibleObjectFromWindow(control, (DWORD)OBJID_CLIENT, ACCESSIBLE_IID, (void **)&object);
     if (result != S_OK || !object) {
-        Fail("no accessible object for control %lu (0x%08lx)", id, (unsigned long)result);
+        Fail("no accessible object for control %d (0x%08lx)", GetDlgCtrlID(control), (unsigned long)result);
         CoUninitialize();
         return 1;
     }
