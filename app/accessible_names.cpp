@@ -20,8 +20,11 @@ typedef HRESULT(WINAPI *CreateStdAccessibleObjectFunction)(HWND, LONG, REFIID, v
 typedef LRESULT(WINAPI *LresultFromObjectFunction)(REFIID, WPARAM, LPUNKNOWN);
 typedef BSTR(WINAPI *SysAllocStringFunction)(const OLECHAR *);
 
+typedef HRESULT(WINAPI *CoInitializeExFunction)(void *, DWORD);
+
 // oleacc.dll and oleaut32.dll, loaded the first time a reader asks and kept for the rest of the
-// process: the objects handed out run their code.
+// process: the objects handed out run their code. The object is handed to the reader's process
+// through COM, so the window's thread joins a single-threaded apartment then, for good.
 struct AccessibilityFunctions {
     CreateStdAccessibleObjectFunction create_standard;
     LresultFromObjectFunction lresult_from_object;
@@ -34,7 +37,11 @@ const AccessibilityFunctions *Functions()
         AccessibilityFunctions found = {NULL, NULL, NULL};
         HMODULE oleacc = LoadSystemLibrary("oleacc.dll");
         HMODULE oleaut = LoadSystemLibrary("oleaut32.dll");
-        if (!oleacc || !oleaut) return found;
+        HMODULE ole = LoadSystemLibrary("ole32.dll");
+        if (!oleacc || !oleaut || !ole) return found;
+        CoInitializeExFunction initialize = (CoInitializeExFunction)(void *)GetProcAddress(ole, "CoInitializeEx");
+        // Already in an apartment (RPC_E_CHANGED_MODE) is as good.
+        if (initialize) initialize(NULL, COINIT_APARTMENTTHREADED);
         found.create_standard =
             (CreateStdAccessibleObjectFunction)(void *)GetProcAddress(oleacc, "CreateStdAccessibleObject");
         found.lresult_from_object = (LresultFromObjectFunction)(void *)GetProcAddress(oleacc, "LresultFromObject");
