@@ -3,7 +3,6 @@
 // fields says which word is not a key. Every change is saved at once and the menu follows it.
 #include "app/favourites.h"
 
-#include "app/display_scale.h"
 #include "app/layout.h"
 #include "app/settings.h"
 #include "app/window_ids.h"
@@ -14,19 +13,10 @@ extern HINSTANCE g_Instance;  // the program's module, set by WinMain
 
 namespace {
 
-struct DialogControl {
-    const char *window_class;
-    int id;
-    const char *label;
-    ControlRect rect;  // pixels at 96 dpi
-    DWORD style;       // besides WS_CHILD | WS_VISIBLE
-};
-
 const DWORD TAB_STOP = WS_TABSTOP;
 const DWORD LIST_STYLE = WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
 const DWORD FIELD_STYLE = TAB_STOP | WS_BORDER | ES_AUTOHSCROLL;
 
-// In creation order, which is the Tab order.
 const DialogControl FAVOURITES_CONTROLS[] = {
     {"ListBox", IDC_FAV_LIST, "", {10, 10, 200, 232}, WS_GROUP | LIST_STYLE},
     {"Static", IDC_FAV_NAME_LABEL, "Name:", {220, 13, 44, 18}, 0},
@@ -41,9 +31,9 @@ const DialogControl FAVOURITES_CONTROLS[] = {
     {"Button", IDC_FAV_DOWN, "Down", {306, 156, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
     {"Button", IDCANCEL, "Close", {392, 218, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
 };
-const int FAVOURITES_WIDTH = 480;  // client area at 96 dpi
-const int FAVOURITES_HEIGHT = 252;
-const LayoutFont FAVOURITES_FONT = {14, FW_NORMAL};  // pixels at 96 dpi
+// A client area of 480 x 252 and a font of 14 pixels, at 96 dpi.
+const DialogLayout FAVOURITES_LAYOUT = {FAVOURITES_CONTROLS, sizeof(FAVOURITES_CONTROLS) / sizeof(FAVOURITES_CONTROLS[0]),
+                                        480, 252, {14, FW_NORMAL}};
 // The fields take what a stored line may hold.
 const int FIELD_TEXT_MAX = (int)FAVOURITE_LINE_MAX;
 
@@ -55,14 +45,6 @@ struct FavouritesDialog {
 };
 
 FavouritesDialog *StateOf(HWND dialog) { return (FavouritesDialog *)GetWindowLongPtrA(dialog, DWLP_USER); }
-
-void LayOut(HWND dialog, FavouritesDialog *box, UINT dpi)
-{
-    HFONT font = CreateLayoutFont(FAVOURITES_FONT, dpi);
-    for (const DialogControl &control : FAVOURITES_CONTROLS)
-        if (HWND child = GetDlgItem(dialog, control.id)) PlaceControl(child, control.rect, dpi, font);
-    KeepNewFont(&box->font, font);
-}
 
 std::string FieldText(HWND dialog, int id)
 {
@@ -167,12 +149,7 @@ void Edit(HWND dialog, FavouritesUse *use, int id)
 BOOL OnInitDialog(HWND dialog, FavouritesDialog *box)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
-    for (const DialogControl &control : FAVOURITES_CONTROLS)
-        CreateControl(dialog, g_Instance, control.window_class, WS_CHILD | WS_VISIBLE | control.style, ControlRect{},
-                      control.id, control.label);
-    UINT dpi = WindowDpi(dialog);
-    LayOut(dialog, box, dpi);
-    PlaceDialog(dialog, box->main_window, FAVOURITES_WIDTH, FAVOURITES_HEIGHT, dpi);
+    BuildDialog(dialog, box->main_window, FAVOURITES_LAYOUT, &box->font);
     SendDlgItemMessageA(dialog, IDC_FAV_NAME, EM_LIMITTEXT, FAVOURITE_NAME_MAX, 0);
     SendDlgItemMessageA(dialog, IDC_FAV_KEYS, EM_LIMITTEXT, FIELD_TEXT_MAX, 0);
     ShowList(dialog, *box->use, box->use->list.empty() ? -1 : 0);
@@ -227,13 +204,9 @@ INT_PTR CALLBACK FavouritesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     case WM_GETDPISCALEDSIZE_MESSAGE:
-        return AnswerDpiScaledSize(dialog, FAVOURITES_WIDTH, FAVOURITES_HEIGHT, wParam, lParam);
-    case WM_DPICHANGED: {
-        UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
-        if (!dpi) return FALSE;
-        LayOut(dialog, box, dpi);
-        return TRUE;
-    }
+        return AnswerDpiScaledSize(dialog, FAVOURITES_LAYOUT, wParam, lParam);
+    case WM_DPICHANGED:
+        return OnDialogDpiChanged(dialog, FAVOURITES_LAYOUT, &box->font, wParam, lParam);
     case WM_DESTROY:
         if (box->font) DeleteObject(box->font);
         box->font = NULL;

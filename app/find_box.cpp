@@ -7,7 +7,6 @@
 #include "app/window_ids.h"
 #include "app/accessible_names.h"
 #include "address/address.h"
-#include "app/display_scale.h"
 #include "app/keypad.h"
 #include "app/layout.h"
 #include "app/main_window.h"
@@ -20,20 +19,12 @@
 
 namespace {
 
-struct FindBoxControl {
-    const char *window_class;
-    int id;
-    const char *label;
-    ControlRect rect;  // pixels at 96 dpi
-    DWORD style;       // besides WS_CHILD | WS_VISIBLE
-};
-
 const DWORD TAB_STOP = WS_TABSTOP;
 const DWORD LIST_STYLE = WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
 
-// In creation order, which is the Tab order. Each label comes just before its control, which a
+// Each label comes just before its control, which a
 // screen reader names after it and its mnemonic moves to.
-const FindBoxControl FIND_BOX_CONTROLS[] = {
+const DialogControl FIND_BOX_CONTROLS[] = {
     {"Static", IDC_FIND_RANGE_LABEL, "&Range:", {10, 13, 46, 18}, 0},
     {"Edit", IDC_FIND_RANGE, "", {58, 10, 146, 22}, WS_GROUP | TAB_STOP | WS_BORDER | ES_AUTOHSCROLL},
     {"Button", IDC_FIND_SEARCH, "&Search", {212, 9, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
@@ -43,10 +34,9 @@ const FindBoxControl FIND_BOX_CONTROLS[] = {
     {"Button", IDOK, "&Use", {130, 254, 78, 24}, TAB_STOP | BS_DEFPUSHBUTTON},
     {"Button", IDCANCEL, "&Close", {212, 254, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
 };
-const int FIND_BOX_CONTROL_COUNT = sizeof(FIND_BOX_CONTROLS) / sizeof(FIND_BOX_CONTROLS[0]);
-const int FIND_BOX_WIDTH = 300;   // client area at 96 dpi
-const int FIND_BOX_HEIGHT = 288;
-const LayoutFont FIND_BOX_FONT = {14, FW_NORMAL};  // pixels at 96 dpi
+// A client area of 300 x 288 and a font of 14 pixels, at 96 dpi.
+const DialogLayout FIND_BOX_LAYOUT = {FIND_BOX_CONTROLS, sizeof(FIND_BOX_CONTROLS) / sizeof(FIND_BOX_CONTROLS[0]), 300, 288,
+                                      {14, FW_NORMAL}};
 const int STATUS_TEXT_MAX = 160;
 const char RECENT_MARK[] = "   (used before)";
 
@@ -62,22 +52,6 @@ struct FindBox {
 };
 
 FindBox *StateOf(HWND dialog) { return (FindBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
-
-// Every control's rectangle and the font for the dpi; the old font goes once no control holds it.
-void LayOut(HWND dialog, FindBox *box, UINT dpi)
-{
-    HFONT font = CreateLayoutFont(FIND_BOX_FONT, dpi);
-    for (const FindBoxControl &control : FIND_BOX_CONTROLS)
-        if (HWND child = GetDlgItem(dialog, control.id)) PlaceControl(child, control.rect, dpi, font);
-    KeepNewFont(&box->font, font);
-}
-
-void CreateControls(HWND dialog)
-{
-    for (const FindBoxControl &control : FIND_BOX_CONTROLS)
-        CreateControl(dialog, g_Instance, control.window_class, WS_CHILD | WS_VISIBLE | control.style, ControlRect{},
-                      control.id, control.label);
-}
 
 // A screen reader hears each new status, wherever the focus is.
 void ShowStatus(HWND dialog, const char *text)
@@ -183,12 +157,9 @@ void ListRecentBoxes(HWND dialog, const RecentBoxes &recent)
 BOOL OnInitDialog(HWND dialog, FindBox *box)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
-    CreateControls(dialog);
+    BuildDialog(dialog, box->main_window, FIND_BOX_LAYOUT, &box->font);
     GiveAccessibleName(GetDlgItem(dialog, IDC_FIND_RANGE), L"Range");
     GiveAccessibleName(GetDlgItem(dialog, IDC_FIND_LIST), L"Boxes found");
-    UINT dpi = WindowDpi(dialog);
-    LayOut(dialog, box, dpi);
-    PlaceDialog(dialog, box->main_window, FIND_BOX_WIDTH, FIND_BOX_HEIGHT, dpi);
     SendDlgItemMessageA(dialog, IDC_FIND_RANGE, EM_LIMITTEXT, SEARCH_RANGE_TEXT_MAX, 0);
     char range[20] = "";
     bool offered = FindLocalNetwork(range);
@@ -284,14 +255,6 @@ void OnName(HWND dialog, BoxName *name)
     ReleaseBoxName(name);
 }
 
-BOOL OnDpiChanged(HWND dialog, FindBox *box, WPARAM wParam, LPARAM lParam)
-{
-    UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
-    if (!dpi) return FALSE;
-    LayOut(dialog, box, dpi);
-    return TRUE;
-}
-
 INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     FindBox *box = StateOf(dialog);
@@ -315,9 +278,9 @@ INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     case WM_DPICHANGED:
-        return OnDpiChanged(dialog, box, wParam, lParam);
+        return OnDialogDpiChanged(dialog, FIND_BOX_LAYOUT, &box->font, wParam, lParam);
     case WM_GETDPISCALEDSIZE_MESSAGE:
-        return AnswerDpiScaledSize(dialog, FIND_BOX_WIDTH, FIND_BOX_HEIGHT, wParam, lParam);
+        return AnswerDpiScaledSize(dialog, FIND_BOX_LAYOUT, wParam, lParam);
     case WM_DESTROY:
         OnDestroy(dialog, box);
         return FALSE;

@@ -46,13 +46,18 @@ UINT TakeSuggestedRect(HWND window, WPARAM wParam, LPARAM lParam)
     return dpi;
 }
 
-SIZE FrameForDpi(HWND window, int width_96, int height_96, UINT dpi)
+namespace {
+
+// The window's outer size for a client area of this size (pixels at 96 dpi) at the dpi: the frame
+// of that dpi where the system can tell it (AdjustWindowRectExForDpi, Windows 10 1607 on), else
+// the frame of the system's scale.
+SIZE FrameForDpi(HWND window, const DialogLayout &layout, UINT dpi)
 {
     typedef BOOL(WINAPI * AdjustWindowRectExForDpiFunction)(RECT *, DWORD, BOOL, DWORD, UINT);
     HMODULE user32 = GetModuleHandleA("user32.dll");
     AdjustWindowRectExForDpiFunction adjust_for_dpi =
         user32 ? (AdjustWindowRectExForDpiFunction)(void *)GetProcAddress(user32, "AdjustWindowRectExForDpi") : NULL;
-    RECT frame = {0, 0, ScaleForDpi(width_96, dpi), ScaleForDpi(height_96, dpi)};
+    RECT frame = {0, 0, ScaleForDpi(layout.width, dpi), ScaleForDpi(layout.height, dpi)};
     DWORD style = (DWORD)GetWindowLongA(window, GWL_STYLE), ex_style = (DWORD)GetWindowLongA(window, GWL_EXSTYLE);
     if (!adjust_for_dpi || !adjust_for_dpi(&frame, style, FALSE, ex_style, dpi))
         AdjustWindowRectEx(&frame, style, FALSE, ex_style);
@@ -60,9 +65,18 @@ SIZE FrameForDpi(HWND window, int width_96, int height_96, UINT dpi)
     return size;
 }
 
-void PlaceDialog(HWND dialog, HWND main_window, int width_96, int height_96, UINT dpi)
+// Every control's rectangle and the font for the dpi; the old font goes once no control holds it.
+void LayOutDialog(HWND dialog, const DialogLayout &layout, UINT dpi, HFONT *font)
 {
-    SIZE frame = FrameForDpi(dialog, width_96, height_96, dpi);
+    HFONT new_font = CreateLayoutFont(layout.font, dpi);
+    for (int i = 0; i < layout.count; ++i)
+        if (HWND child = GetDlgItem(dialog, layout.controls[i].id)) PlaceControl(child, layout.controls[i].rect, dpi, new_font);
+    KeepNewFont(font, new_font);
+}
+
+void PlaceDialog(HWND dialog, HWND main_window, const DialogLayout &layout, UINT dpi)
+{
+    SIZE frame = FrameForDpi(dialog, layout, dpi);
     int width = frame.cx, height = frame.cy;
     RECT owner;
     GetWindowRect(main_window, &owner);
@@ -79,11 +93,34 @@ void PlaceDialog(HWND dialog, HWND main_window, int width_96, int height_96, UIN
     SetWindowPos(dialog, NULL, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-INT_PTR AnswerDpiScaledSize(HWND dialog, int width_96, int height_96, WPARAM wParam, LPARAM lParam)
+}  // namespace
+
+void BuildDialog(HWND dialog, HWND main_window, const DialogLayout &layout, HFONT *font)
+{
+    HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(dialog, GWLP_HINSTANCE);
+    for (int i = 0; i < layout.count; ++i) {
+        const DialogControl &control = layout.controls[i];
+        CreateControl(dialog, instance, control.window_class, WS_CHILD | WS_VISIBLE | control.style, ControlRect{},
+                      control.id, control.label);
+    }
+    UINT dpi = WindowDpi(dialog);
+    LayOutDialog(dialog, layout, dpi, font);
+    PlaceDialog(dialog, main_window, layout, dpi);
+}
+
+INT_PTR OnDialogDpiChanged(HWND dialog, const DialogLayout &layout, HFONT *font, WPARAM wParam, LPARAM lParam)
+{
+    UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
+    if (!dpi) return FALSE;
+    LayOutDialog(dialog, layout, dpi, font);
+    return TRUE;
+}
+
+INT_PTR AnswerDpiScaledSize(HWND dialog, const DialogLayout &layout, WPARAM wParam, LPARAM lParam)
 {
     SIZE *size = (SIZE *)lParam;
     if (!size || !wParam) return FALSE;
-    *size = FrameForDpi(dialog, width_96, height_96, (UINT)wParam);
+    *size = FrameForDpi(dialog, layout, (UINT)wParam);
     SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
     return TRUE;
 }

@@ -1,6 +1,6 @@
 // Controls laid out from a table of 96-dpi rectangles: made at the window's dpi in one font, and
 // moved and given a new font when the window reaches a monitor of another scale. The keypad and
-// Find box are both laid out this way.
+// the dialogs (Find box, Wake box, Edit favourites) are all laid out this way.
 #pragma once
 #include <windows.h>
 
@@ -31,13 +31,31 @@ UINT TakeSuggestedRect(HWND window, WPARAM wParam, LPARAM lParam);
 // Asks for a window's size at a new dpi (Windows 10 1703 on); not in the Windows 7 headers.
 const UINT WM_GETDPISCALEDSIZE_MESSAGE = 0x02E4;
 
-// The window's outer size for a client area of this size (pixels at 96 dpi) at the dpi: the frame
-// of that dpi where the system can tell it (AdjustWindowRectExForDpi, Windows 10 1607 on), else
-// the frame of the system's scale.
-SIZE FrameForDpi(HWND window, int width_96, int height_96, UINT dpi);
-// A dialog of this client size (pixels at 96 dpi) scaled for the dpi, centred over the main window
-// and wholly on its monitor where it fits.
-void PlaceDialog(HWND dialog, HWND main_window, int width_96, int height_96, UINT dpi);
-// WM_GETDPISCALEDSIZE in a dialog procedure: the size for the new dpi stays linear (the client
-// area scaled, with that dpi's frame) instead of the dialog manager's size of the template.
-INT_PTR AnswerDpiScaledSize(HWND dialog, int width_96, int height_96, WPARAM wParam, LPARAM lParam);
+// A control of a dialog made at run time from a table; a table lists them in creation order,
+// which is the Tab order.
+struct DialogControl {
+    const char *window_class;
+    int id;
+    const char *label;
+    ControlRect rect;  // pixels at 96 dpi
+    DWORD style;       // besides WS_CHILD | WS_VISIBLE
+};
+
+// A dialog laid out from such a table: the table, and the client size and font at 96 dpi.
+struct DialogLayout {
+    const DialogControl *controls;
+    int count;
+    int width, height;
+    LayoutFont font;
+};
+
+// WM_INITDIALOG: the table's controls made and laid out at the dialog's dpi in a font kept in
+// *font (the dialog deletes it when it is destroyed), and the dialog sized to them, centred over
+// the main window and wholly on its monitor where it fits.
+void BuildDialog(HWND dialog, HWND main_window, const DialogLayout &layout, HFONT *font);
+// WM_DPICHANGED: the dialog takes the suggested rectangle, and its controls and font follow.
+// FALSE when the message did not come from the system.
+INT_PTR OnDialogDpiChanged(HWND dialog, const DialogLayout &layout, HFONT *font, WPARAM wParam, LPARAM lParam);
+// WM_GETDPISCALEDSIZE: the size for the new dpi stays linear (the client area scaled, with that
+// dpi's frame) instead of the dialog manager's size of the template.
+INT_PTR AnswerDpiScaledSize(HWND dialog, const DialogLayout &layout, WPARAM wParam, LPARAM lParam);

@@ -5,7 +5,6 @@
 
 #include "address/address.h"
 #include "address/ipv4_value.h"
-#include "app/display_scale.h"
 #include "app/key_commands.h"
 #include "app/layout.h"
 #include "app/settings.h"
@@ -17,25 +16,16 @@
 
 namespace {
 
-struct WakeBoxControl {
-    const char *window_class;
-    int id;
-    const char *label;
-    ControlRect rect;  // pixels at 96 dpi
-    DWORD style;       // besides WS_CHILD | WS_VISIBLE
-};
-
-// In creation order, which is the Tab order.
-const WakeBoxControl WAKE_BOX_CONTROLS[] = {
+const DialogControl WAKE_BOX_CONTROLS[] = {
     {"Static", IDC_WAKE_HARDWARE_LABEL, "Hardware address:", {10, 13, 110, 18}, 0},
     {"Edit", IDC_WAKE_HARDWARE, "", {122, 10, 168, 22}, WS_GROUP | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL},
     {"Static", IDC_WAKE_STATUS, "", {10, 40, 280, 50}, 0},
     {"Button", IDOK, "Wake", {130, 96, 78, 24}, WS_TABSTOP | BS_DEFPUSHBUTTON},
     {"Button", IDCANCEL, "Close", {212, 96, 78, 24}, WS_TABSTOP | BS_PUSHBUTTON},
 };
-const int WAKE_BOX_WIDTH = 300;  // client area at 96 dpi
-const int WAKE_BOX_HEIGHT = 130;
-const LayoutFont WAKE_BOX_FONT = {14, FW_NORMAL};  // pixels at 96 dpi
+// A client area of 300 x 130 and a font of 14 pixels, at 96 dpi.
+const DialogLayout WAKE_BOX_LAYOUT = {WAKE_BOX_CONTROLS, sizeof(WAKE_BOX_CONTROLS) / sizeof(WAKE_BOX_CONTROLS[0]), 300, 130,
+                                      {14, FW_NORMAL}};
 const int STATUS_TEXT_MAX = 200;
 
 // The dialog's state; lives on the stack of OpenWakeBox while the dialog runs.
@@ -45,14 +35,6 @@ struct WakeBox {
 };
 
 WakeBox *StateOf(HWND dialog) { return (WakeBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
-
-void LayOut(HWND dialog, WakeBox *box, UINT dpi)
-{
-    HFONT font = CreateLayoutFont(WAKE_BOX_FONT, dpi);
-    for (const WakeBoxControl &control : WAKE_BOX_CONTROLS)
-        if (HWND child = GetDlgItem(dialog, control.id)) PlaceControl(child, control.rect, dpi, font);
-    KeepNewFont(&box->font, font);
-}
 
 void ShowStatus(HWND dialog, const char *text) { SetDlgItemTextA(dialog, IDC_WAKE_STATUS, text); }
 
@@ -94,12 +76,7 @@ void Wake(HWND dialog, WakeBox *box)
 BOOL OnInitDialog(HWND dialog, WakeBox *box)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
-    for (const WakeBoxControl &control : WAKE_BOX_CONTROLS)
-        CreateControl(dialog, g_Instance, control.window_class, WS_CHILD | WS_VISIBLE | control.style, ControlRect{},
-                      control.id, control.label);
-    UINT dpi = WindowDpi(dialog);
-    LayOut(dialog, box, dpi);
-    PlaceDialog(dialog, box->main_window, WAKE_BOX_WIDTH, WAKE_BOX_HEIGHT, dpi);
+    BuildDialog(dialog, box->main_window, WAKE_BOX_LAYOUT, &box->font);
     SendDlgItemMessageA(dialog, IDC_WAKE_HARDWARE, EM_LIMITTEXT, HARDWARE_TEXT_SIZE - 1, 0);
     unsigned char address[4], hardware[6];
     RemoteWindowState *state = WindowStateOf(box->main_window);
@@ -131,12 +108,9 @@ INT_PTR CALLBACK WakeBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     case WM_GETDPISCALEDSIZE_MESSAGE:
-        return AnswerDpiScaledSize(dialog, WAKE_BOX_WIDTH, WAKE_BOX_HEIGHT, wParam, lParam);
-    case WM_DPICHANGED: {
-        UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
-        if (dpi) LayOut(dialog, box, dpi);
-        return dpi != 0;
-    }
+        return AnswerDpiScaledSize(dialog, WAKE_BOX_LAYOUT, wParam, lParam);
+    case WM_DPICHANGED:
+        return OnDialogDpiChanged(dialog, WAKE_BOX_LAYOUT, &box->font, wParam, lParam);
     case WM_DESTROY:
         if (box->font) DeleteObject(box->font);
         box->font = NULL;
