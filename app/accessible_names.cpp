@@ -13,6 +13,11 @@ const IID ACCESSIBLE_IID = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa,
 const IID DISPATCH_IID = {0x00020400, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID UNKNOWN_IID = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+const CLSID PROPERTY_SERVICES_CLSID = {0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+const IID PROPERTY_SERVICES_IID = {0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+const GUID LIVE_SETTING_PROPERTY = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+const LONG LIVE_SETTING_ASSERTIVE = 2;  // LiveSetting's Assertive: spoken at once
+
 const char OLD_PROC_PROPERTY[] = "HalcyraNamedControlProc";
 const char NAME_PROPERTY[] = "HalcyraAccessibleName";
 
@@ -21,6 +26,7 @@ typedef LRESULT(WINAPI *LresultFromObjectFunction)(REFIID, WPARAM, LPUNKNOWN);
 typedef BSTR(WINAPI *SysAllocStringFunction)(const OLECHAR *);
 
 typedef HRESULT(WINAPI *CoInitializeExFunction)(void *, DWORD);
+typedef HRESULT(WINAPI *CoCreateInstanceFunction)(REFCLSID, LPUNKNOWN, DWORD, REFIID, void **);
 
 // oleacc.dll and oleaut32.dll, loaded the first time a reader asks and kept for the rest of the
 // process: the objects handed out run their code. The object is handed to the reader's process
@@ -29,12 +35,13 @@ struct AccessibilityFunctions {
     CreateStdAccessibleObjectFunction create_standard;
     LresultFromObjectFunction lresult_from_object;
     SysAllocStringFunction alloc_string;
+    CoCreateInstanceFunction create_instance;
 };
 
 const AccessibilityFunctions *Functions()
 {
     static AccessibilityFunctions functions = [] {
-        AccessibilityFunctions found = {NULL, NULL, NULL};
+        AccessibilityFunctions found = {NULL, NULL, NULL, NULL};
         HMODULE oleacc = LoadSystemLibrary("oleacc.dll");
         HMODULE oleaut = LoadSystemLibrary("oleaut32.dll");
         HMODULE ole = LoadSystemLibrary("ole32.dll");
@@ -46,9 +53,13 @@ const AccessibilityFunctions *Functions()
             (CreateStdAccessibleObjectFunction)(void *)GetProcAddress(oleacc, "CreateStdAccessibleObject");
         found.lresult_from_object = (LresultFromObjectFunction)(void *)GetProcAddress(oleacc, "LresultFromObject");
         found.alloc_string = (SysAllocStringFunction)(void *)GetProcAddress(oleaut, "SysAllocString");
+        found.create_instance = (CoCreateInstanceFunction)(void *)GetProcAddress(ole, "CoCreateInstance");
         return found;
     }();
-    return functions.create_standard && functions.lresult_from_object && functions.alloc_string ? &functions : NULL;
+    return functions.create_standard && functions.lresult_from_object && functions.alloc_string &&
+                   functions.create_instance
+               ? &functions
+               : NULL;
 }
 
 bool IsSelf(const VARIANT &child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
@@ -213,6 +224,21 @@ void GiveAccessibleName(HWND control, const wchar_t *name)
     SetPropA(control, NAME_PROPERTY, (HANDLE)name);
     SetPropA(control, OLD_PROC_PROPERTY, (HANDLE)GetWindowLongPtrA(control, GWLP_WNDPROC));
     SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)NamedControlProc);
+}
+
+bool MakeLiveRegion(HWND control)
+{
+    const AccessibilityFunctions *functions = control ? Functions() : NULL;
+    IAccPropServices *services = NULL;
+    if (!functions || functions->create_instance(PROPERTY_SERVICES_CLSID, NULL, CLSCTX_INPROC_SERVER,
+                                                 PROPERTY_SERVICES_IID, (void **)&services) != S_OK || !services)
+        return false;
+    VARIANT setting;
+    setting.vt = VT_I4;
+    setting.lVal = LIVE_SETTING_ASSERTIVE;
+    bool marked = services->SetHwndProp(control, (DWORD)OBJID_CLIENT, CHILDID_SELF, LIVE_SETTING_PROPERTY, setting) == S_OK;
+    services->Release();  // the annotation stays with the control
+    return marked;
 }
 
 void AnnounceNameChange(HWND control)

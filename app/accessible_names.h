@@ -9,5 +9,10 @@
 // The control keeps its own behaviour otherwise; oleacc.dll is loaded only once a reader asks.
 void GiveAccessibleName(HWND control, const wchar_t *name);
 
+// Marks the control as an assertive live region (Windows 8 on), so that a reader speaks its new
+// name on EVENT_OBJECT_LIVEREGIONCHANGED whatever has the focus. False where the system keeps no
+// such annotation (Windows 7; Wine answers E_NOTIMPL): its name changes are still raised.
+bool MakeLiveRegion(HWND control);
+
 // The screen reader is told that the control's name (its text, for a static) has changed.
 void AnnounceNameChange(HWND control);

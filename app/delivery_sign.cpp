@@ -128,8 +128,8 @@ void AnnounceSign(HWND window, bool shown)
 {
     HWND label = GetDlgItem(window, IDC_ADDRESS_LABEL);
     AnnounceNameChange(label);
-    // Windows 8 on: a live region's change is read out even when the reader ignores name changes
-    // of controls without the focus. Earlier systems ignore an event they do not know.
+    // Windows 8 on: the label is a live region, whose change a reader speaks even where it
+    // passes over name changes of a control without the focus. Earlier systems ignore the event.
     NotifyWinEvent(LIVE_REGION_CHANGED_EVENT, label, OBJID_CLIENT, CHILDID_SELF);
     HMENU menu = GetSystemMenu(window, FALSE);
     if (menu) EnableMenuItem(menu, IDM_WHY_NOT_SENT, MF_BYCOMMAND | (shown ? MF_ENABLED : MF_GRAYED));
@@ -182,6 +182,9 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
     if (!was_shown) {
         SetDlgItemTextA(window, IDC_ADDRESS_LABEL, SIGN_LABEL_TEXT);
         RedrawLabelAndField(window);
+        // After the sign is drawn: the accessibility DLLs load the first time.
+        if (!sign->live_region_tried) MakeLiveRegion(GetDlgItem(window, IDC_ADDRESS_LABEL));
+        sign->live_region_tried = true;
         AnnounceSign(window, true);
     }
     // The sign drawn first: making the tooltip the first time takes a moment.

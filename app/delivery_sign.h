@@ -15,6 +15,7 @@ struct DeliverySign {
     char explanation[SIGN_EXPLANATION_MAX];  // which command, to which address, why, and the hints
     HWND tip;          // the tooltip, or null; DestroyDeliverySignTip destroys it
     bool tip_tried;    // the tooltip is made once, the first time the sign shows
+    bool live_region_tried;  // the label is made a live region once, the first time too
 };
 
 // The sign's tooltip is made the first time the sign shows, and destroyed with the window.
