@@ -16,7 +16,7 @@ std::string g_ExePath;
 const char BOX_ADDRESS[] = "127.0.0.95";
 const char NOBODY_ADDRESS[] = "127.0.0.96";  // nothing listens here: every connection is refused
 const DWORD HANG_BOUND_MS = 2000;
-const int ADDRESS_FIELD = 1044, FREE_TEXT_FIELD = 1046;
+const int SIGN_LABEL = 1043, ADDRESS_FIELD = 1044, FREE_TEXT_FIELD = 1046;
 
 std::string Press(const char *name) { return std::string("press ") + name + std::string("\r\n\0", 3); }
 
@@ -64,7 +64,15 @@ struct Soak : ::testing::Test {
 
 TEST_F(Soak, MisbehavingBoxDuringBurstsLeavesTheWindowResponsiveAndNothingBehind)
 {
-    // Idle figures after a first key, so that lazily made system objects exist.
+    // Idle figures after a first key that reaches no box and one that does, so that what is
+    // made once, lazily, exists: system objects, and the sign's tooltip and live region.
+    ASSERT_TRUE(SetFieldText(remote.window, ADDRESS_FIELD, NOBODY_ADDRESS));
+    ASSERT_TRUE(SendCommandWithin(remote.window, 1001, HANG_BOUND_MS));
+    for (DWORD start = GetTickCount(); FieldText(remote.window, SIGN_LABEL) != "Not sent";) {
+        ASSERT_LT(GetTickCount() - start, 10000u) << "no sign for a refused key";
+        Sleep(20);
+    }
+    ASSERT_TRUE(SetFieldText(remote.window, ADDRESS_FIELD, BOX_ADDRESS));
     ASSERT_TRUE(SendCommandWithin(remote.window, 1001, HANG_BOUND_MS));
     AwaitCommands(1, 10000);
     ProcessFigures idle = {}, now = {};
