@@ -22,8 +22,8 @@ namespace {
 const DWORD TAB_STOP = WS_TABSTOP;
 const DWORD LIST_STYLE = WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
 
-// Each label comes just before its control, which a
-// screen reader names after it and its mnemonic moves to.
+// Each label comes just before its control, which a screen reader names after it and its
+// mnemonic moves to.
 const DialogControl FIND_BOX_CONTROLS[] = {
     {"Static", IDC_FIND_RANGE_LABEL, "&Range:", {10, 13, 46, 18}, 0},
     {"Edit", IDC_FIND_RANGE, "", {58, 10, 146, 22}, WS_GROUP | TAB_STOP | WS_BORDER | ES_AUTOHSCROLL},
