@@ -197,22 +197,8 @@ INT_PTR CALLBACK FavouritesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     FavouritesDialog *box = StateOf(dialog);
     if (message == WM_INITDIALOG) return OnInitDialog(dialog, (FavouritesDialog *)lParam);
     if (!box) return FALSE;
-    switch (message) {
-    case WM_COMMAND:
-        return RouteCommand(dialog, box, wParam);
-    case WM_CLOSE:
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    case WM_GETDPISCALEDSIZE_MESSAGE:
-        return AnswerDpiScaledSize(dialog, FAVOURITES_LAYOUT, wParam, lParam);
-    case WM_DPICHANGED:
-        return OnDialogDpiChanged(dialog, FAVOURITES_LAYOUT, &box->font, wParam, lParam);
-    case WM_DESTROY:
-        if (box->font) DeleteObject(box->font);
-        box->font = NULL;
-        return FALSE;
-    }
-    return FALSE;
+    if (message == WM_COMMAND) return RouteCommand(dialog, box, wParam);
+    return AnswerLayoutMessage(dialog, FAVOURITES_LAYOUT, &box->font, message, wParam, lParam);
 }
 
 }  // namespace

@@ -181,8 +181,6 @@ void OnDestroy(HWND dialog, FindBox *box)
     MSG msg;
     while (PeekMessageA(&msg, dialog, WM_SEARCH_NAME, WM_SEARCH_NAME, PM_REMOVE))
         ReleaseBoxName((BoxName *)msg.lParam);
-    if (box->font) DeleteObject(box->font);
-    box->font = NULL;
 }
 
 BOOL RouteCommand(HWND dialog, FindBox *box, WPARAM wParam)
@@ -274,18 +272,12 @@ INT_PTR CALLBACK FindBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         if (wParam == box->tag && box->search) OnName(dialog, (BoxName *)lParam);
         else ReleaseBoxName((BoxName *)lParam);
         return TRUE;
-    case WM_CLOSE:  // the close box closes, a search under way or not
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    case WM_DPICHANGED:
-        return OnDialogDpiChanged(dialog, FIND_BOX_LAYOUT, &box->font, wParam, lParam);
-    case WM_GETDPISCALEDSIZE_MESSAGE:
-        return AnswerDpiScaledSize(dialog, FIND_BOX_LAYOUT, wParam, lParam);
     case WM_DESTROY:
         OnDestroy(dialog, box);
-        return FALSE;
+        break;  // and the font goes
     }
-    return FALSE;
+    // The close box closes, a search under way or not.
+    return AnswerLayoutMessage(dialog, FIND_BOX_LAYOUT, &box->font, message, wParam, lParam);
 }
 
 // The boxes used before are read the first time they are needed, not while the program starts.

@@ -108,19 +108,30 @@ void BuildDialog(HWND dialog, HWND main_window, const DialogLayout &layout, HFON
     PlaceDialog(dialog, main_window, layout, dpi);
 }
 
-INT_PTR OnDialogDpiChanged(HWND dialog, const DialogLayout &layout, HFONT *font, WPARAM wParam, LPARAM lParam)
+INT_PTR AnswerLayoutMessage(HWND dialog, const DialogLayout &layout, HFONT *font, UINT message, WPARAM wParam,
+                            LPARAM lParam)
 {
-    UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
-    if (!dpi) return FALSE;
-    LayOutDialog(dialog, layout, dpi, font);
-    return TRUE;
-}
-
-INT_PTR AnswerDpiScaledSize(HWND dialog, const DialogLayout &layout, WPARAM wParam, LPARAM lParam)
-{
-    SIZE *size = (SIZE *)lParam;
-    if (!size || !wParam) return FALSE;
-    *size = FrameForDpi(dialog, layout, (UINT)wParam);
-    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
-    return TRUE;
+    switch (message) {
+    case WM_CLOSE:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case WM_DPICHANGED: {
+        UINT dpi = TakeSuggestedRect(dialog, wParam, lParam);
+        if (!dpi) return FALSE;
+        LayOutDialog(dialog, layout, dpi, font);
+        return TRUE;
+    }
+    case WM_GETDPISCALEDSIZE_MESSAGE: {
+        SIZE *size = (SIZE *)lParam;
+        if (!size || !wParam) return FALSE;
+        *size = FrameForDpi(dialog, layout, (UINT)wParam);
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    }
+    case WM_DESTROY:
+        if (*font) DeleteObject(*font);
+        *font = NULL;
+        return FALSE;
+    }
+    return FALSE;
 }

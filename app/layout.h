@@ -53,9 +53,9 @@ struct DialogLayout {
 // *font (the dialog deletes it when it is destroyed), and the dialog sized to them, centred over
 // the main window and wholly on its monitor where it fits.
 void BuildDialog(HWND dialog, HWND main_window, const DialogLayout &layout, HFONT *font);
-// WM_DPICHANGED: the dialog takes the suggested rectangle, and its controls and font follow.
-// FALSE when the message did not come from the system.
-INT_PTR OnDialogDpiChanged(HWND dialog, const DialogLayout &layout, HFONT *font, WPARAM wParam, LPARAM lParam);
-// WM_GETDPISCALEDSIZE: the size for the new dpi stays linear (the client area scaled, with that
-// dpi's frame) instead of the dialog manager's size of the template.
-INT_PTR AnswerDpiScaledSize(HWND dialog, const DialogLayout &layout, WPARAM wParam, LPARAM lParam);
+// What every such dialog answers alike, for its procedure to return after its own messages: the
+// close box closes (IDCANCEL); on WM_DPICHANGED it takes the suggested rectangle and its controls
+// and font follow; WM_GETDPISCALEDSIZE keeps the size linear (the client area scaled, with that
+// dpi's frame) instead of the dialog manager's size of the template; on WM_DESTROY the font goes.
+INT_PTR AnswerLayoutMessage(HWND dialog, const DialogLayout &layout, HFONT *font, UINT message, WPARAM wParam,
+                            LPARAM lParam);

@@ -104,19 +104,8 @@ INT_PTR CALLBACK WakeBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         else if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, IDCANCEL);
         else return FALSE;
         return TRUE;
-    case WM_CLOSE:
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    case WM_GETDPISCALEDSIZE_MESSAGE:
-        return AnswerDpiScaledSize(dialog, WAKE_BOX_LAYOUT, wParam, lParam);
-    case WM_DPICHANGED:
-        return OnDialogDpiChanged(dialog, WAKE_BOX_LAYOUT, &box->font, wParam, lParam);
-    case WM_DESTROY:
-        if (box->font) DeleteObject(box->font);
-        box->font = NULL;
-        return FALSE;
     }
-    return FALSE;
+    return AnswerLayoutMessage(dialog, WAKE_BOX_LAYOUT, &box->font, message, wParam, lParam);
 }
 
 }  // namespace
