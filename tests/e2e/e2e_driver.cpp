@@ -300,6 +300,17 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// This thread's messages (replies, WinEvents) handled until *done or the time is out.
+void PumpMessagesUntil(const bool *done, DWORD limit_ms)
+{
+    DWORD start = GetTickCount();
+    while (!*done && GetTickCount() - start < limit_ms) {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+}
+
 // Asks the probe hook inside the remote's UI thread for the controls' fonts.
 bool ProbeFonts(HWND main_window, std::vector<std::string> *lines, LPARAM request = 0)
 {
@@ -324,12 +335,7 @@ bool ProbeFonts(HWND main_window, std::vector<std::string> *lines, LPARAM reques
     if (hook) {
         g_ProbeAnswered = false;
         PostMessageA(main_window, RegisterWindowMessageA(PROBE_MESSAGE_NAME), (WPARAM)reply, request);
-        DWORD start = GetTickCount();
-        while (!g_ProbeAnswered && GetTickCount() - start < SEND_TIMEOUT_MS) {
-            MsgWaitForMultipleObjects(0, NULL, FALSE, 100, QS_ALLINPUT);
-            MSG msg;
-            while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        }
+        PumpMessagesUntil(&g_ProbeAnswered, SEND_TIMEOUT_MS);
         UnhookWindowsHookEx(hook);
     }
     if (reply) DestroyWindow(reply);
@@ -352,6 +358,20 @@ bool ProbeFonts(HWND main_window, std::vector<std::string> *lines, LPARAM reques
     return true;
 }
 
+// One line of the probe's report: "id height weight italic charset stock handle face".
+struct FontReport {
+    int id, italic, charset, stock, handle;
+    long height, weight;
+    char face[64];
+};
+
+bool ReadFontReport(const std::string &line, FontReport *font)
+{
+    *font = FontReport();
+    return std::sscanf(line.c_str(), "%d %ld %ld %d %d %d %d %63[^\n]", &font->id, &font->height, &font->weight,
+                       &font->italic, &font->charset, &font->stock, &font->handle, font->face) == 8;
+}
+
 // Bits that the system itself changes in a control's style after creation, masked before
 // comparing: an edit control created with WS_BORDER and without WS_EX_CLIENTEDGE takes
 // WS_BORDER out of its style and draws the one-pixel border itself (Windows and Wine alike).
@@ -367,12 +387,17 @@ int Scaled(int value, int dpi) { return MulDiv(value, dpi, 96); }
 bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_request = 0);
 bool FocusOf(HWND window, int *id, int *index);
 
-bool WaitForFocus(HWND window, int want_id, DWORD limit_ms)
+// Real input reaches the program asynchronously, so the focus is polled until it is on the control
+// with that id (and creation index, unless 0) or the time runs out; *id and *index say where it is.
+bool WaitForFocus(HWND window, int want_id, int want_index, DWORD limit_ms, int *id, int *index)
 {
     DWORD start = GetTickCount();
-    int id = 0, index = 0;
-    while (FocusOf(window, &id, &index) && id != want_id && GetTickCount() - start < limit_ms) Sleep(20);
-    return id == want_id;
+    for (;;) {
+        if (!FocusOf(window, id, index)) return false;
+        if (*id == want_id && (!want_index || *index == want_index)) return true;
+        if (GetTickCount() - start >= limit_ms) return false;
+        Sleep(20);
+    }
 }
 
 int CheckLayout(HWND main_window, const char *address, bool popout, int dpi)
@@ -419,7 +444,8 @@ bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_
     std::vector<HWND> children = Children(main_window);
     // With a saved address the focus goes to OK at start, which becomes the default button.
     bool ok_default = address && std::strcmp(address, "0.0.0.0") != 0;
-    if (ok_default && !WaitForFocus(main_window, IDC_OK, SEND_TIMEOUT_MS))
+    int focus_id = 0, focus_index = 0;
+    if (ok_default && !WaitForFocus(main_window, IDC_OK, 0, SEND_TIMEOUT_MS, &focus_id, &focus_index))
         Fail("the focus did not reach OK after start-up with a saved address");
     if (children.size() != (size_t)KEYPAD_CONTROL_COUNT)
         Fail("%u child windows, expected %d", (unsigned)children.size(), KEYPAD_CONTROL_COUNT);
@@ -473,23 +499,20 @@ bool CheckControls(HWND main_window, const char *address, int dpi, LPARAM probe_
             Fail("row %d (id %d): not visible and enabled", row, id);
 
         if (!have_fonts || i >= fonts.size()) continue;
-        int font_id = 0, italic = 0, charset = 0, stock = 0, handle = 0;
-        long height = 0, weight = 0;
-        char face[64] = {0};
-        if (std::sscanf(fonts[i].c_str(), "%d %ld %ld %d %d %d %d %63[^\n]", &font_id, &height, &weight,
-                        &italic, &charset, &stock, &handle, face) != 8) {
+        FontReport font;
+        if (!ReadFontReport(fonts[i], &font)) {
             Fail("row %d: unreadable font report \"%s\"", row, fonts[i].c_str());
             continue;
         }
         std::string handle_text = fonts[i].substr(0, fonts[i].rfind(' '));
         handle_text = handle_text.substr(handle_text.rfind(' ') + 1);
         if (i == 0) first_font = handle_text;
-        if (handle == 0 || stock) Fail("row %d (id %d): font %d is not the keypad font", row, id, handle);
+        if (font.handle == 0 || font.stock) Fail("row %d (id %d): font %d is not the keypad font", row, id, font.handle);
         else if (handle_text != first_font) Fail("row %d (id %d): another font handle than row 1", row, id);
-        if (height != Scaled(12, dpi) || weight != FW_BOLD || italic || charset != ANSI_CHARSET ||
-            std::strcmp(face, "Arial") != 0)
+        if (font.height != Scaled(12, dpi) || font.weight != FW_BOLD || font.italic || font.charset != ANSI_CHARSET ||
+            std::strcmp(font.face, "Arial") != 0)
             Fail("row %d (id %d): font height %ld weight %ld italic %d charset %d face %s, expected bold Arial %d",
-                 row, id, height, weight, italic, charset, face, Scaled(12, dpi));
+                 row, id, font.height, font.weight, font.italic, font.charset, font.face, Scaled(12, dpi));
     }
     return g_Failures == 0;
 }
@@ -877,21 +900,12 @@ int FocusCommand(HWND window, char **, int)
     return 0;
 }
 
-// Real input reaches the program asynchronously, so the focus is polled until it matches or the
-// time runs out.
 int WaitFocusCommand(HWND window, char **args, int)
 {
     unsigned long want[2] = {0, 0};  // id, index
     if (!Numbers(args, 0, 2, want)) return USAGE_ERROR;
-    DWORD limit = (DWORD)(Seconds(args[2]) * 1000), start = GetTickCount();
     int id = 0, index = 0;
-    bool matched = false;
-    for (;;) {
-        if (!FocusOf(window, &id, &index)) return 1;
-        matched = (unsigned long)id == want[0] && (unsigned long)index == want[1];
-        if (matched || GetTickCount() - start >= limit) break;
-        Sleep(20);
-    }
+    bool matched = WaitForFocus(window, (int)want[0], (int)want[1], (DWORD)(Seconds(args[2]) * 1000), &id, &index);
     std::printf("%d %d\n", id, index);
     return matched ? 0 : 1;
 }
@@ -1040,12 +1054,7 @@ int NameEventCommand(HWND window, char **args, int)
         return 1;
     }
     PostMessageA(window, WM_COMMAND, (WPARAM)values[1], 0);
-    DWORD start = GetTickCount(), limit = (DWORD)(Seconds(args[2]) * 1000);
-    while (!g_NameChanged && GetTickCount() - start < limit) {
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    }
+    PumpMessagesUntil(&g_NameChanged, (DWORD)(Seconds(args[2]) * 1000));
     UnhookWinEvent(hook);
     std::string text;
     ReadText(g_NameWatched, &text);
@@ -1055,19 +1064,16 @@ int NameEventCommand(HWND window, char **args, int)
 }
 
 // The height that the static's text takes, word-wrapped at the control's width, in the font that
-// the probe reported for it ("id height weight italic charset stock handle face").
+// the probe reported for it.
 int TextHeight(HWND control, const std::string &font_line, int width)
 {
-    int id = 0, italic = 0, charset = 0, stock = 0, handle = 0;
-    long height = 0, weight = 0;
-    char face[64] = {0};
-    if (std::sscanf(font_line.c_str(), "%d %ld %ld %d %d %d %d %63[^\n]", &id, &height, &weight, &italic, &charset,
-                    &stock, &handle, face) != 8)
-        return -1;
+    FontReport reported;
+    if (!ReadFontReport(font_line, &reported)) return -1;
     std::string text;
     ReadText(control, &text);
-    HFONT font = CreateFontA((int)height, 0, 0, 0, (int)weight, (DWORD)italic, FALSE, FALSE, (DWORD)charset,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+    HFONT font = CreateFontA((int)reported.height, 0, 0, 0, (int)reported.weight, (DWORD)reported.italic, FALSE, FALSE,
+                             (DWORD)reported.charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH, reported.face);
     HDC dc = GetDC(NULL);
     HGDIOBJ old = SelectObject(dc, font);
     RECT r = {0, 0, width, 0};
