@@ -56,7 +56,7 @@ void Wake(HWND dialog, WakeBox *box)
     }
     WakeTarget target = PrepareWake(address, hardware);
     HCURSOR cursor = SetCursor(LoadCursor(NULL, IDC_WAIT));
-    int sent = SendWake(target);
+    int sent = SendWake(target).Any();
     SetCursor(cursor);
     char destinations[WAKE_DESTINATIONS_TEXT_SIZE], shown[HARDWARE_TEXT_SIZE], text[STATUS_TEXT_MAX];
     DescribeWakeDestinations(target, destinations);

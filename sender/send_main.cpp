@@ -105,7 +105,7 @@ void StartCommand(HWND window, size_t index)
 void Wake(size_t index)
 {
     WakeTarget target = PrepareWake(g_Run.address.bytes, g_Run.plan.steps[index].hardware);
-    if (SendWake(target)) {
+    if (SendWake(target).Any()) {
         g_Run.states[index] = COMMAND_SENT;
         if (g_Run.plan.verbose) {
             char destinations[WAKE_DESTINATIONS_TEXT_SIZE];

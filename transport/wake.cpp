@@ -19,17 +19,34 @@ const unsigned long LOOPBACK_NETWORK = 0x7F000000ul;  // 127.0.0.0/8, the loopba
 
 typedef DWORD(WINAPI *GetIpNetTableFunction)(PMIB_IPNETTABLE, PULONG, BOOL);
 
-// The broadcast of the up adapter's network that holds the box's address, or 0.
+// The broadcast of the narrowest up adapter network that holds the box's address, or 0: where a
+// VPN or a virtual adapter holds a wider network around the box's, the box's own is the narrower.
 unsigned long AdapterBroadcastFor(unsigned long box)
 {
     NetworkCandidate adapters[ADAPTER_ADDRESSES_MAX];
     int count = ReadAdapterAddresses(adapters, ADAPTER_ADDRESSES_MAX);
+    unsigned long best = 0;
+    int best_length = -1;
     for (int i = 0; i < count; ++i) {
         unsigned prefix_length = (unsigned)adapters[i].prefix_length;
         unsigned long broadcast = DirectedBroadcast(adapters[i].address, prefix_length);
         // The box's network only: the same broadcast means the same network.
-        if (broadcast && broadcast == DirectedBroadcast(box, prefix_length)) return broadcast;
+        if (!broadcast || broadcast != DirectedBroadcast(box, prefix_length)) continue;
+        if ((int)prefix_length > best_length) {
+            best = broadcast;
+            best_length = (int)prefix_length;
+        }
     }
+    return best;
+}
+
+DWORD WINAPI WakeOnWorker(void *parameter)
+{
+    WakeOutcome *outcome = (WakeOutcome *)parameter;
+    outcome->target = PrepareWake(outcome->target.address, outcome->target.hardware);
+    outcome->sent = SendWake(outcome->target);
+    // The window frees what it is given; what it could not be given is freed here.
+    if (!PostMessageA(outcome->window, WM_WAKE_SENT, 0, (LPARAM)outcome)) delete outcome;
     return 0;
 }
 
@@ -73,10 +90,10 @@ WakeTarget PrepareWake(const unsigned char *address, const unsigned char *hardwa
     return target;
 }
 
-int SendWake(const WakeTarget &target)
+WakeSent SendWake(const WakeTarget &target)
 {
-    if (!StartWinsock()) return 0;
-    int sent = 0;
+    WakeSent sent = {0, 0};
+    if (!StartWinsock()) return sent;
     SOCKET udp = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     BOOL allow = TRUE;
     if (udp != INVALID_SOCKET && target.has_broadcast)
@@ -84,8 +101,13 @@ int SendWake(const WakeTarget &target)
     unsigned char packet[WAKE_PACKET_SIZE];
     BuildWakePacket(target.hardware, packet);
     sockaddr_in to[2] = {};
+    int *counts[2];
     int destinations = 0;
-    if (target.has_broadcast) memcpy(&to[destinations++].sin_addr, target.broadcast, 4);
+    if (target.has_broadcast) {
+        counts[destinations] = &sent.broadcast;
+        memcpy(&to[destinations++].sin_addr, target.broadcast, 4);
+    }
+    counts[destinations] = &sent.box;
     memcpy(&to[destinations++].sin_addr, target.address, 4);
     for (int round = 0; udp != INVALID_SOCKET && round < WAKE_SENDS; ++round) {
         if (round) Sleep(WAKE_INTERVAL_MS);
@@ -94,7 +116,7 @@ int SendWake(const WakeTarget &target)
             to[i].sin_port = htons(WAKE_PORT);
             if (sendto(udp, (const char *)packet, WAKE_PACKET_SIZE, 0, (const sockaddr *)&to[i], sizeof(to[i])) ==
                 WAKE_PACKET_SIZE)
-                ++sent;
+                ++*counts[i];
         }
     }
     if (udp != INVALID_SOCKET) closesocket(udp);
@@ -130,6 +152,23 @@ bool PickNeighbourEntry(const MIB_IPNETTABLE *table, const unsigned char *addres
         return true;
     }
     return false;
+}
+
+bool StartWake(HWND window, const unsigned char *address, const unsigned char *hardware, UINT_PTR tag)
+{
+    WakeOutcome *outcome = new (std::nothrow) WakeOutcome();
+    if (!outcome) return false;
+    outcome->window = window;
+    outcome->tag = tag;
+    memcpy(outcome->target.address, address, 4);
+    memcpy(outcome->target.hardware, hardware, 6);
+    HANDLE worker = CreateThread(NULL, 0, WakeOnWorker, outcome, 0, NULL);
+    if (!worker) {
+        delete outcome;
+        return false;
+    }
+    CloseHandle(worker);
+    return true;
 }
 
 bool StartHardwareAddressLookup(HWND window, const unsigned char *address)

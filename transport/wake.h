@@ -31,12 +31,34 @@ struct WakeTarget {
     unsigned char broadcast[4];
 };
 
-// The target for the box: the broadcast of the up adapter's network that holds the box's
-// address (127.255.255.255 for a box on 127.0.0.0/8), or none.
+// How many of the WAKE_SENDS datagrams went to each destination.
+struct WakeSent {
+    int box;
+    int broadcast;  // 0 where the target has no broadcast
+    bool Any() const { return box > 0 || broadcast > 0; }
+};
+
+// To the window that started a wake with StartWake: it has ended. lParam is a WakeOutcome that
+// the receiver frees with delete.
+const UINT WM_WAKE_SENT = 0x8015;
+
+struct WakeOutcome {
+    HWND window;
+    UINT_PTR tag;  // the starter's own, handed back: which wake this was
+    WakeTarget target;
+    WakeSent sent;
+};
+
+// The target for the box: the broadcast of the narrowest up adapter network that holds the
+// box's address (127.255.255.255 for a box on 127.0.0.0/8), or none. Reads the adapters.
 WakeTarget PrepareWake(const unsigned char *address, const unsigned char *hardware);
-// Sends the packet WAKE_SENDS times to each destination; blocks for the intervals. Returns how
-// many datagrams went, 0 when none could.
-int SendWake(const WakeTarget &target);
+// Sends the packet WAKE_SENDS times to each destination; blocks for the intervals.
+WakeSent SendWake(const WakeTarget &target);
+// PrepareWake and SendWake on a worker of its own, so that the caller's window never waits;
+// the worker posts WM_WAKE_SENT to the window. False when the worker could not start: then
+// nothing was sent and nothing will be posted. A window gone by the end frees nothing it was
+// not given.
+bool StartWake(HWND window, const unsigned char *address, const unsigned char *hardware, UINT_PTR tag);
 // "the box's address (and the broadcast's)" as one line for a message; 64 bytes.
 void DescribeWakeDestinations(const WakeTarget &target, char *text);
 const int WAKE_DESTINATIONS_TEXT_SIZE = 64;
