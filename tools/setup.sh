@@ -106,7 +106,7 @@ apt_install() {
     apt-get install -y -q --no-install-recommends "$@" && return 0
     local pkg missing=()
     for pkg in "$@"; do
-        installed "$pkg" || apt-get install -y -q --no-install-recommends "$pkg" || missing+=("$pkg")
+        apt-get install -y -q --no-install-recommends "$pkg" || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "setup: cannot install ${missing[*]}: building and testing need it" >&2
