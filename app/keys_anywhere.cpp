@@ -100,6 +100,12 @@ void UnregisterHotKeys(HWND window, KeysAnywhere *keys)
 {
     KillTimer(window, IDT_HOT_KEY_HELD);
     keys->held = NULL;
+    // A sign that still names the keys taken is over with them.
+    RemoteWindowState *state = WindowStateOf(window);
+    char taken[SIGN_EXPLANATION_MAX];
+    DescribeTaken(keys, taken, sizeof(taken));
+    if (state && state->sign.undelivered && taken[0] && lstrcmpA(taken, state->sign.explanation) == 0)
+        ClearDeliverySign(window, &state->sign);
     for (int i = 0; i < HOT_KEY_COUNT; ++i) {
         if (keys->registered[i]) UnregisterHotKey(window, HOT_KEY_ID_FIRST + i);
         keys->registered[i] = false;

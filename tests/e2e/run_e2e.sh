@@ -808,6 +808,9 @@ else
     # Off and on again with nothing taken; minimised, the keys still reach the box.
     drv send-message 0x112 $IDM_KEYS_ANYWHERE 0 >/dev/null
     drv send-message 0x112 $IDM_KEYS_ANYWHERE 0 >/dev/null
+    in_front() { drv send-message 0x8021 0 0 >/dev/null && [ "$(drv instances)" = "1 0 1" ]; }  # as a second start does
+    expect_sent_by "in front, the volume-up media key sends press VOLUME_UP once" anywhere \
+        "in_front && xdotool key XF86AudioRaiseVolume" "press VOLUME_UP"
     drv send-message 0x112 0xF020 0 >/dev/null  # SC_MINIMIZE
     hold_front || fail "keys anywhere" "the other program did not come to the front"
     expect_sent_by "minimised, Ctrl+Alt+Shift+Up in another program sends press UP" anywhere \
