@@ -49,8 +49,8 @@ namespace {
 const char KEYS_ANYWHERE_ITEM[] = "Keys work in &other programs";
 // The ids given to RegisterHotKey, one per table row; an application's are below 0xC000.
 const int HOT_KEY_ID_FIRST = 0x0AA0;
-// Windows 7 on: the system's auto-repeat of a held key brings no further WM_HOTKEY, so that
-// each one is a fresh press; the repeats are made here, by the remote's own rule.
+// Windows 7 on: the system's auto-repeat of a held key brings no further WM_HOTKEY, and the
+// repeats are made here, by the remote's own rule. Wine takes the flag but repeats anyway.
 const UINT NO_REPEAT = 0x4000;  // MOD_NOREPEAT
 // While a key is held its release is looked for this often: more often than a key can be
 // released and pressed again, so that a fresh press is told from a repeat.
@@ -207,4 +207,8 @@ LRESULT WatchHeldHotKey(HWND window)
     return 0;
 }
 
-void StopKeysAnywhere(HWND window, KeysAnywhere *keys) { UnregisterHotKeys(window, keys); }
+void StopKeysAnywhere(HWND window, KeysAnywhere *keys)
+{
+    for (bool &taken : keys->taken) taken = false;  // the sign goes with the window
+    UnregisterHotKeys(window, keys);
+}
