@@ -177,6 +177,11 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
     Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
     wsprintfA(sign->explanation, "%s was not sent to %s: %s.%s%s", command, dotted,
               UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
+    return ShowSignExplanation(window, sign);
+}
+
+LRESULT ShowSignExplanation(HWND window, DeliverySign *sign)
+{
     bool was_shown = sign->undelivered;
     sign->undelivered = true;
     if (!was_shown) {
