@@ -63,12 +63,12 @@ int BringFirstRemoteForward()
     DWORD start = GetTickCount();
     for (;;) {
         HWND first = FindWindowA(REMOTE_WINDOW_CLASS, NULL);
-        if (first && IsWindowVisible(first)) {
+        if (first && IsWindowVisible(first) && BringForward(first) == 0) {
             CloseHandle(mutex);
-            return BringForward(first);
+            return 0;
         }
-        // The first has ended meanwhile (its window closing as this one started): this one
-        // takes its place.
+        // The first has ended meanwhile, or its window is closing and no longer answers: this
+        // one takes its place once the first process is gone.
         DWORD waited = WaitForSingleObject(mutex, FIRST_WINDOW_POLL_MS);
         if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return -1;
         if (waited == WAIT_FAILED || GetTickCount() - start >= FIRST_WINDOW_WAIT_MS) break;
