@@ -16,6 +16,18 @@ bool AddRecentBox(RecentBoxes *list, const unsigned char *address)
     return true;
 }
 
+bool MoveRecentBox(RecentBoxes *list, const unsigned char *from, const unsigned char *to)
+{
+    bool changed = AddRecentBox(list, to);
+    for (int at = 1; at < list->count; ++at) {
+        if (memcmp(list->addresses[at], from, 4) != 0) continue;
+        --list->count;
+        memmove(list->addresses[at], list->addresses[at + 1], (size_t)(list->count - at) * 4);
+        return true;
+    }
+    return changed;
+}
+
 bool ReadRecentBoxes(const char *text, RecentBoxes *list)
 {
     RecentBoxes read = {};

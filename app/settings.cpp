@@ -18,6 +18,7 @@ const char VALUE_BOTTOM[] = "Remote Window Bottom";
 const char VALUE_POPOUT[] = "Popout Window Visible";
 const char VALUE_ALWAYS_ON_TOP[] = "Always On Top";
 const char VALUE_RECENT_BOXES[] = "Recent Boxes";
+const char VALUE_FOLLOW_BOX[] = "Follow Box";
 const DWORD RECENT_BOXES_BUFFER = 256;  // room to tell an over-long value from one that fits
 
 const int POPOUT_WIDTH = 266;
@@ -162,6 +163,24 @@ void SaveAlwaysOnTop(bool on)
     HKEY key = OpenForWriting();
     if (!key) return;
     WriteDword(key, VALUE_ALWAYS_ON_TOP, on ? 1 : 0);
+    RegCloseKey(key);
+}
+
+bool LoadFollowBox()
+{
+    HKEY key = OpenForReading();
+    if (!key) return true;
+    DWORD value = 1;
+    bool on = !ReadDword(key, VALUE_FOLLOW_BOX, &value) || value != 0;  // only a 0 turns it off
+    RegCloseKey(key);
+    return on;
+}
+
+void SaveFollowBox(bool on)
+{
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    WriteDword(key, VALUE_FOLLOW_BOX, on ? 1 : 0);
     RegCloseKey(key);
 }
 

@@ -15,6 +15,10 @@ struct RecentBoxes;
 // "Always On Top": on only when the value is a REG_DWORD of 1; saved as 0 or 1.
 bool LoadAlwaysOnTop();
 void SaveAlwaysOnTop(bool on);
+// "Follow Box": on unless the value is a REG_DWORD of 0; anything else is the default and is
+// left as it is until the user changes the setting. Saved as 0 or 1.
+bool LoadFollowBox();
+void SaveFollowBox(bool on);
 // "Recent Boxes": a missing, foreign (not REG_SZ), over-long or malformed value loads as an
 // empty list; saving writes only that value.
 void LoadRecentBoxes(RecentBoxes *list);
