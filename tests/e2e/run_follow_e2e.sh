@@ -6,16 +6,18 @@
 # the next key fails, the address field follows the box, the next key reaches it there, and the
 # key that failed never does. Then the box answers with another hardware address: nothing is
 # followed, and the sign says what was looked for and found.
-# Usage: run_follow_e2e.sh PROGRAM.exe DRIVER.exe STANDIN_BOX, in a network namespace of its own
+# The sender's /follow finds the box too, and saves nothing.
+# Usage: run_follow_e2e.sh PROGRAM.exe DRIVER.exe STANDIN_BOX SENDER.exe, in a network namespace of its own
 # (CTest starts it under unshare -n). Prints one line per check and "N passed, M failed".
 set -u
-if [ $# -ne 3 ]; then
-    echo "usage: $0 PROGRAM.exe DRIVER.exe STANDIN_BOX" >&2
+if [ $# -ne 4 ]; then
+    echo "usage: $0 PROGRAM.exe DRIVER.exe STANDIN_BOX SENDER.exe" >&2
     exit 2
 fi
 exe=$(readlink -f "$1")
 driver=$(readlink -f "$2")
 standin=$(readlink -f "$3")
+sender=$(readlink -f "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$(dirname "$driver")
@@ -33,6 +35,7 @@ command -v xdotool >/dev/null || { echo "e2e_follow: xdotool is missing (bash to
 
 OLD=127.0.1.20     # the box's address at first
 NEW=127.0.1.21     # where it goes: the same /24
+THIRD=127.0.1.23   # where it goes for the sender
 OTHER=127.0.1.22   # where another box answers, with another hardware address
 SELF=127.0.1.1     # this namespace's end of the pair
 BOX_MAC=02:1a:2b:3c:4d:5e
@@ -146,10 +149,23 @@ sleep 0.5  # room for a connection too many
     fail "the next key reaches the box at $NEW, the sign clears, and the key that failed was never sent" \
         "box at $NEW got [$(got_hex new)] in $(lines new) connections; label [$(drv get-text 1043)]"
 
-# 5. The box goes; another box with another hardware address answers in the /24: nothing is
-# followed, the sign keeps its reason and says what was looked for and found.
+# 5. The box moves again; the sender with /follow finds it, prints where, saves nothing, exits 3.
 stop_boxes
 there ip addr del $NEW/24 dev fb0
+there ip addr add $THIRD/24 dev fb0
+start_box $THIRD third || { echo "e2e_follow: the stand-in box did not start at $THIRD"; exit 1; }
+saved="$(reg_value "IP Address")|$(reg_value "Recent Boxes")|$(reg_value "Wake Addresses")"
+out=$(wine "$sender" /follow $NEW STOP 2>"$work/sender.err" </dev/null | tr -d '\r'; echo "rc=${PIPESTATUS[0]}")
+[ "$out" = "the box moved: not sent, found at $THIRD"$'\n'"rc=3" ] && [ "$(lines third)|$(got_hex third)" = "1|" ] &&
+    [ "$(reg_value "IP Address")|$(reg_value "Recent Boxes")|$(reg_value "Wake Addresses")" = "$saved" ] &&
+    pass "HalcyraSend /follow: not sent, found at $THIRD, exit 3; nothing saved, nothing sent there" ||
+    fail "HalcyraSend /follow: not sent, found at $THIRD, exit 3; nothing saved, nothing sent there" \
+        "[$out] [$(tr -d '\r' <"$work/sender.err")]; box at $THIRD: $(lines third) connections [$(got_hex third)]"
+
+# 6. The box goes; another box with another hardware address answers in the /24: nothing is
+# followed, the sign keeps its reason and says what was looked for and found.
+stop_boxes
+there ip addr del $THIRD/24 dev fb0
 there ip link set fb0 address $OTHER_MAC
 there ip addr add $OTHER/24 dev fb0
 start_box $OTHER other || { echo "e2e_follow: the stand-in box did not start at $OTHER"; exit 1; }

@@ -106,7 +106,9 @@ TEST(MovedBox, FollowsOnlyTheOneAddressThatAnsweredWithTheHardwareAddress)
         int matching = -1;
         EXPECT_EQ(ChooseMovedBox(table, 4, row.answered, row.count, box, &found, &matching), row.choice);
         EXPECT_EQ(matching, row.matching);
-        if (row.choice == MOVED_BOX_ONE) EXPECT_EQ(found, row.found);
+        if (row.choice == MOVED_BOX_ONE) {
+            EXPECT_EQ(found, row.found);
+        }
     }
     SearchRange range = {0, 0};
     EXPECT_EQ(MovedBoxRange(0xC0A80114UL, &range), RANGE_OK);  // 192.168.1.20: 192.168.1.0/24
