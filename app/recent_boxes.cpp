@@ -18,14 +18,15 @@ bool AddRecentBox(RecentBoxes *list, const unsigned char *address)
 
 bool MoveRecentBox(RecentBoxes *list, const unsigned char *from, const unsigned char *to)
 {
-    bool changed = AddRecentBox(list, to);
-    for (int at = 1; at < list->count; ++at) {
+    // The old address goes first, so that a full list keeps its oldest box.
+    bool removed = false;
+    for (int at = 0; at < list->count && !removed; ++at) {
         if (memcmp(list->addresses[at], from, 4) != 0) continue;
         --list->count;
         memmove(list->addresses[at], list->addresses[at + 1], (size_t)(list->count - at) * 4);
-        return true;
+        removed = true;
     }
-    return changed;
+    return AddRecentBox(list, to) || removed;
 }
 
 bool ReadRecentBoxes(const char *text, RecentBoxes *list)

@@ -185,6 +185,14 @@ field=$(drv get-text 1044) label=$(drv get-text 1043)
     fail "another box answers with another hardware address: not followed; F1 says what was looked for and found" \
         "[$field] [$label] [$out]; the other box logged $(lines other) connections (one, the search's)"
 
+# 7. The system menu's item, checked by default: chosen, it is unchecked and "Follow Box" is 0.
+before=$(drv menu-state 0xA90)
+drv send-message 0x112 0xA90 0 >/dev/null  # WM_SYSCOMMAND
+[ "$before|$(drv menu-state 0xA90)|$(reg_value "Follow Box")" = "checked|unchecked|0x0" ] &&
+    pass "\"Follow the box when it moves\" is checked at first; chosen, it is unchecked and saved as 0" ||
+    fail "\"Follow the box when it moves\" is checked at first; chosen, it is unchecked and saved as 0" \
+        "[$before] [$(drv menu-state 0xA90)] [$(reg_value "Follow Box")]"
+
 drv close >/dev/null
 for _ in $(seq 1 300); do kill -0 "$exe_pid" 2>/dev/null || break; sleep 0.05; done
 if kill -0 "$exe_pid" 2>/dev/null; then fail "the window closes" "still running 15 s after"; else
