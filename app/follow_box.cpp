@@ -133,6 +133,12 @@ void LookForMovedBox(HWND window, RemoteWindowState *state, WPARAM wParam, LPARA
         use->searched_in_burst = false;
         use->finding[0] = '\0';
     }
+    DWORD now = GetTickCount();
+    if (!use->search && now - use->last_failure > FOLLOW_BURST_GAP_MS) {
+        use->searched_in_burst = false;
+        use->finding[0] = '\0';
+    }
+    use->last_failure = now;
     if (use->finding[0]) {
         AddToSignExplanation(window, &state->sign, use->finding);
         return;
@@ -144,7 +150,8 @@ void LookForMovedBox(HWND window, RemoteWindowState *state, WPARAM wParam, LPARA
     address.CopyTo(use->old_address);
     use->searched_in_burst = true;
     use->failed_tag = UndeliveredTag(wParam);
-    use->search = StartMovedBoxSearch(window, address.bytes, hardware, ++use->tag);
+    use->search = StartMovedBoxSearch(window, address.bytes, hardware, UndeliveredError(wParam) == WSAECONNREFUSED,
+                                      ++use->tag);
 }
 
 void OnMovedBoxFound(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)

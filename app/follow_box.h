@@ -12,6 +12,9 @@ struct BoxSearch;
 struct RemoteWindowState;
 
 const int FOLLOW_FINDING_MAX = 160;  // the finding's line in the sign's explanation
+// A key that fails this long after the last failure starts a new burst: the box may have come
+// back on another address meanwhile (a night in standby).
+const DWORD FOLLOW_BURST_GAP_MS = 30000;
 
 // What the main window keeps for following the box.
 struct FollowBoxUse {
@@ -19,6 +22,7 @@ struct FollowBoxUse {
     BoxSearch *search;          // the search under way, or null
     unsigned short tag;         // the latest search's, carried by its notice
     bool searched_in_burst;     // once for each run of keys that did not reach the box
+    DWORD last_failure;         // tick of the burst's last key that made no connection
     unsigned char old_address[4];  // the box searched for, or whose finding is below
     unsigned short failed_tag;  // the key whose failure started the search
     char finding[FOLLOW_FINDING_MAX];  // what was looked for and found, while the sign shows

@@ -47,6 +47,7 @@ struct SendRun {
     bool pausing = false; // a /wait runs
     bool any_not_sent = false;
     bool no_connection = false;  // some key was not sent because no connection was made
+    bool refused = true;         // and every such connection was refused
     bool out_of_time = false;  // the run's bound passed before every command ended
     std::string wake_destinations;  // where the last wake packet went, for /v
 };
@@ -194,7 +195,10 @@ void OnUndelivered(HWND window, WPARAM wParam)
     ++g_Run.settled;
     size_t index = (size_t)UndeliveredTag(wParam) - 1;
     if (index < g_Run.states.size()) ReportNotSent(index, UndeliveredReason(UndeliveredError(wParam)));
-    if (NoConnectionMade(UndeliveredError(wParam))) g_Run.no_connection = true;
+    if (NoConnectionMade(UndeliveredError(wParam))) {
+        g_Run.no_connection = true;
+        g_Run.refused = g_Run.refused && UndeliveredError(wParam) == WSAECONNREFUSED;
+    }
     Advance(window);
 }
 
@@ -251,7 +255,7 @@ int FollowBox()
         return 0;
     }
     MovedBoxFinding finding;
-    FindMovedBox(g_Run.address.bytes, hardware, &finding);
+    FindMovedBox(g_Run.address.bytes, hardware, g_Run.refused, &finding);
     char shown[HARDWARE_TEXT_SIZE];
     HWAddrByteToStr(hardware, shown);
     if (finding.searched && finding.choice == MOVED_BOX_ONE && memcmp(finding.found, g_Run.address.bytes, 4) != 0) {
@@ -259,7 +263,10 @@ int FollowBox()
         printf("the box moved: not sent, found at %s\n", now.c_str());
         return EXIT_BOX_MOVED;
     }
-    if (!finding.searched)
+    if (!finding.searched && finding.refused)
+        fprintf(stderr, "HalcyraSend: /follow: %s refused the connection and holds the box's hardware address %s (or "
+                        "none other): the box is there; not looked for elsewhere\n", old.c_str(), shown);
+    else if (!finding.searched)
         fprintf(stderr, "HalcyraSend: /follow: the box with hardware address %s could not be looked for near %s\n",
                 shown, old.c_str());
     else

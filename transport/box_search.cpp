@@ -176,30 +176,50 @@ void LookUpNames(BoxSearch *search, const unsigned long *found, unsigned found_c
     }
 }
 
+// The usable entries of the neighbour table, read once (free them with free); null when it
+// cannot be read.
+Neighbour *ReadNeighbours(int *count)
+{
+    MIB_IPNETTABLE *table = ReadNeighbourTable();
+    if (!table) return NULL;
+    int most = (int)table->dwNumEntries;
+    Neighbour *entries = (Neighbour *)calloc(most ? (size_t)most : 1, sizeof(Neighbour));
+    if (entries) *count = UsableNeighbours(table, entries, most);
+    free(table);
+    return entries;
+}
+
 // The addresses that took the connection, against the neighbour table read once after them:
 // the connections just made put each of them in it.
 void ChooseFromTable(MovedBoxFinding *finding, const unsigned long *found, unsigned found_count)
 {
-    MIB_IPNETTABLE *table = ReadNeighbourTable();
-    if (!table) return;
-    int most = (int)table->dwNumEntries;
-    Neighbour *entries = (Neighbour *)calloc(most ? (size_t)most : 1, sizeof(Neighbour));
-    if (entries) {
-        int count = UsableNeighbours(table, entries, most);
-        unsigned long address = 0;
-        finding->answered = found_count;
-        finding->choice = ChooseMovedBox(entries, count, found, (int)found_count, finding->hardware, &address,
-                                         &finding->matching);
-        Ipv4Value::FromNumber(address).CopyTo(finding->found);
-        finding->searched = true;
-    }
+    int count = 0;
+    Neighbour *entries = ReadNeighbours(&count);
+    if (!entries) return;
+    unsigned long address = 0;
+    finding->answered = found_count;
+    finding->choice = ChooseMovedBox(entries, count, found, (int)found_count, finding->hardware, &address,
+                                     &finding->matching);
+    Ipv4Value::FromNumber(address).CopyTo(finding->found);
+    finding->searched = true;
     free(entries);
-    free(table);
+}
+
+// After a refusal: true when another device holds the old address, so that the box is elsewhere.
+bool RefusedByAnother(const MovedBoxFinding *finding)
+{
+    int count = 0;
+    Neighbour *entries = ReadNeighbours(&count);
+    bool another = entries && AddressTakenByAnother(entries, count, Ipv4Value::Of(finding->old_address).Number(),
+                                                    finding->hardware);
+    free(entries);
+    return another;
 }
 
 // Sweeps the range and chooses; a search stopped half-way chooses nothing.
 void LookForMovedBox(BoxSearch *search)
 {
+    if (search->moved->refused && !RefusedByAnother(search->moved)) return;  // the box itself refused
     unsigned long *found = (unsigned long *)calloc(search->range.count, sizeof(unsigned long));
     unsigned found_count = 0;
     if (found && StartWinsock()) {
@@ -223,8 +243,9 @@ DWORD WINAPI MovedBoxThread(LPVOID param)
 
 // The search made ready for the box that left old_address; false when its /24 may not be asked.
 bool PrepareMovedBoxSearch(BoxSearch *search, MovedBoxFinding *finding, const unsigned char *old_address,
-                           const unsigned char *hardware)
+                           const unsigned char *hardware, bool refused)
 {
+    finding->refused = refused;
     memcpy(finding->old_address, old_address, 4);
     memcpy(finding->hardware, hardware, 6);
     if (MovedBoxRange(Ipv4Value::Of(old_address).Number(), &finding->range) != RANGE_OK) return false;
@@ -277,11 +298,11 @@ BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range, unsigned short t
 }
 
 BoxSearch *StartMovedBoxSearch(HWND owner, const unsigned char *old_address, const unsigned char *hardware,
-                               unsigned short tag)
+                               bool refused, unsigned short tag)
 {
     BoxSearch *search = (BoxSearch *)calloc(1, sizeof(BoxSearch));
     MovedBoxFinding *finding = new (std::nothrow) MovedBoxFinding();
-    if (!search || !finding || !PrepareMovedBoxSearch(search, finding, old_address, hardware)) {
+    if (!search || !finding || !PrepareMovedBoxSearch(search, finding, old_address, hardware, refused)) {
         free(search);
         delete finding;
         return NULL;
@@ -300,11 +321,12 @@ BoxSearch *StartMovedBoxSearch(HWND owner, const unsigned char *old_address, con
     return search;
 }
 
-void FindMovedBox(const unsigned char *old_address, const unsigned char *hardware, MovedBoxFinding *finding)
+void FindMovedBox(const unsigned char *old_address, const unsigned char *hardware, bool refused,
+                  MovedBoxFinding *finding)
 {
     *finding = MovedBoxFinding();
     BoxSearch search = {};  // no owner: nothing is posted, and nothing stops it
-    if (PrepareMovedBoxSearch(&search, finding, old_address, hardware)) LookForMovedBox(&search);
+    if (PrepareMovedBoxSearch(&search, finding, old_address, hardware, refused)) LookForMovedBox(&search);
 }
 
 void StopBoxSearch(BoxSearch *search)

@@ -36,6 +36,14 @@ int ChooseMovedBox(const Neighbour *table, int table_count, const unsigned long 
     return *matching == 1 ? MOVED_BOX_ONE : MOVED_BOX_SEVERAL;
 }
 
+bool AddressTakenByAnother(const Neighbour *table, int table_count, unsigned long address,
+                           const unsigned char *hardware)
+{
+    for (int i = 0; i < table_count; ++i)
+        if (table[i].address == address && memcmp(table[i].hardware, hardware, 6) != 0) return true;
+    return false;
+}
+
 int MovedBoxRange(unsigned long old_address, SearchRange *range)
 {
     char network[IPV4_TEXT_SIZE], text[SEARCH_RANGE_TEXT_MAX + 1];

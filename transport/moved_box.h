@@ -21,6 +21,11 @@ enum MovedBoxChoice {
 int ChooseMovedBox(const Neighbour *table, int table_count, const unsigned long *answered, int answered_count,
                    const unsigned char *hardware, unsigned long *found, int *matching);
 
+// A refused connection comes from whatever holds the address now: the box itself, its command
+// service off, unless the table gives the address another hardware address. True when it does.
+bool AddressTakenByAnother(const Neighbour *table, int table_count, unsigned long address,
+                           const unsigned char *hardware);
+
 struct SearchRange;
 // The range where the box that left old_address is looked for: the /24 that held it, under the
 // rule of every search (ParseSearchRange); returns its SearchRangeCheck, the range only for RANGE_OK.

@@ -110,6 +110,10 @@ TEST(MovedBox, FollowsOnlyTheOneAddressThatAnsweredWithTheHardwareAddress)
             EXPECT_EQ(found, row.found);
         }
     }
+    // A refusal: the box itself, unless the table gives its old address another hardware address.
+    EXPECT_FALSE(AddressTakenByAnother(table, 4, 0x7F000114UL, box));
+    EXPECT_FALSE(AddressTakenByAnother(table, 4, 0x7F000120UL, box));  // not in the table
+    EXPECT_TRUE(AddressTakenByAnother(table, 4, 0x7F000116UL, box));
     SearchRange range = {0, 0};
     EXPECT_EQ(MovedBoxRange(0xC0A80114UL, &range), RANGE_OK);  // 192.168.1.20: 192.168.1.0/24
     EXPECT_EQ(range.first, 0xC0A80100UL);
