@@ -118,6 +118,7 @@ void NoteBoxAnswered(HWND window, FollowBoxUse *use)
     use->search = NULL;
     // The field's text is the box's now: typing in it again starts an edit.
     SendDlgItemMessageA(window, IDC_ADDRESS, EM_SETMODIFY, FALSE, 0);
+    if (RemoteWindowState *state = WindowStateOf(window)) state->find_box.mark = false;  // found
 }
 
 void LookForMovedBox(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
