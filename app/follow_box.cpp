@@ -84,7 +84,7 @@ void DescribeFinding(HWND window, RemoteWindowState *state, const MovedBoxFindin
     AddToSignExplanation(window, &state->sign, use->finding);
 }
 
-void CheckMenuItem(HWND window, bool on)
+void ShowFollowCheck(HWND window, bool on)
 {
     HMENU menu = GetSystemMenu(window, FALSE);
     if (menu) CheckMenuItem(menu, IDM_FOLLOW_BOX, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
@@ -96,15 +96,15 @@ void PrepareFollowBox(HWND window, FollowBoxUse *use)
 {
     use->on = LoadFollowBox();
     HMENU menu = GetSystemMenu(window, FALSE);
-    if (menu) AppendMenuA(menu, MF_STRING, IDM_FOLLOW_BOX, "Follow the box when it &moves");
-    CheckMenuItem(window, use->on);
+    if (menu) AppendMenuA(menu, MF_STRING, IDM_FOLLOW_BOX, "Follow the &box when it moves");
+    ShowFollowCheck(window, use->on);
 }
 
 void ToggleFollowBox(HWND window, FollowBoxUse *use)
 {
     use->on = !use->on;
     SaveFollowBox(use->on);
-    CheckMenuItem(window, use->on);
+    ShowFollowCheck(window, use->on);
     if (use->on) return;
     StopBoxSearch(use->search);  // off means no search, the one under way too
     use->search = NULL;
