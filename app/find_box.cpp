@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <vector>
+
 #include "address/ipv4_value.h"
 #include "app/window_ids.h"
 #include "app/accessible_names.h"
@@ -237,23 +239,32 @@ void OnFound(HWND dialog, FindBox *box, unsigned long address)
 }
 
 // The entries whose address the neighbour table gives the box's hardware address are marked;
-// the table is read once, after the search that filled it.
+// the table is read once, after the search that filled it. The addresses are chosen first: an
+// entry made again goes to its place in address order, which may be another index.
 void MarkHardwareAddress(HWND dialog, const unsigned char *hardware)
 {
     MIB_IPNETTABLE *table = ReadNeighbourTable();
     if (!table) return;
     HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
     int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    std::vector<unsigned long> marked;
     for (int i = 0; i < count; ++i) {
         Ipv4Value address = Ipv4Value::FromNumber((unsigned long)SendMessageA(list, LB_GETITEMDATA, i, 0));
         unsigned char found[6];
-        if (!PickNeighbourEntry(table, address.bytes, found) || memcmp(found, hardware, 6) != 0) continue;
-        bool selected = SendMessageA(list, LB_GETCURSEL, 0, 0) == i;
-        SendMessageA(list, LB_DELETESTRING, i, 0);
-        int at = InsertEntry(list, address.Number(), HARDWARE_MARK);
-        if (selected && at >= 0) SendMessageA(list, LB_SETCURSEL, at, 0);
+        if (PickNeighbourEntry(table, address.bytes, found) && memcmp(found, hardware, 6) == 0)
+            marked.push_back(address.Number());
     }
     free(table);
+    for (unsigned long address : marked) {
+        for (int i = 0; i < count; ++i) {
+            if ((unsigned long)SendMessageA(list, LB_GETITEMDATA, i, 0) != address) continue;
+            bool selected = SendMessageA(list, LB_GETCURSEL, 0, 0) == i;
+            SendMessageA(list, LB_DELETESTRING, i, 0);
+            int at = InsertEntry(list, address, HARDWARE_MARK);
+            if (selected && at >= 0) SendMessageA(list, LB_SETCURSEL, at, 0);
+            break;
+        }
+    }
 }
 
 // A search that found boxes ends in the list, on its first box: one Enter uses it.
