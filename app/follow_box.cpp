@@ -105,7 +105,12 @@ void ToggleFollowBox(HWND window, FollowBoxUse *use)
     use->on = !use->on;
     SaveFollowBox(use->on);
     ShowFollowCheck(window, use->on);
-    if (use->on) return;
+    if (use->on) {
+        // Turned on again: the next key that fails may look, in the burst under way too.
+        use->searched_in_burst = false;
+        use->finding[0] = '\0';
+        return;
+    }
     StopBoxSearch(use->search);  // off means no search, the one under way too
     use->search = NULL;
 }

@@ -193,11 +193,18 @@ drv send-message 0x112 0xA90 0 >/dev/null  # WM_SYSCOMMAND
     fail "\"Follow the box when it moves\" is checked at first; chosen, it is unchecked and saved as 0" \
         "[$before] [$(drv menu-state 0xA90)] [$(reg_value "Follow Box")]"
 
+# 8. Turned on again, the next key that fails looks again; the window closes while the search
+# asks the /24 (it has reached the other box), and the program ends at once.
+drv send-message 0x112 0xA90 0 >/dev/null
+before=$(lines other)
+drv command 1005 >/dev/null
+wait_lines other $((before + 1)) || fail "a search after the item is chosen again" "the other box saw no connection"
 drv close >/dev/null
 for _ in $(seq 1 300); do kill -0 "$exe_pid" 2>/dev/null || break; sleep 0.05; done
-if kill -0 "$exe_pid" 2>/dev/null; then fail "the window closes" "still running 15 s after"; else
+if kill -0 "$exe_pid" 2>/dev/null; then fail "closed during a search, the program ends" "still running 15 s after"; else
     wait "$exe_pid"; rc=$?; exe_pid=
-    [ "$rc" = 0 ] && pass "the window closes with exit code 0" || fail "the window closes with exit code 0" "exit code $rc"
+    [ "$rc" = 0 ] && pass "closed during a search, the program ends with exit code 0" ||
+        fail "closed during a search, the program ends with exit code 0" "exit code $rc"
 fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
