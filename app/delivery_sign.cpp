@@ -182,8 +182,9 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
 
 LRESULT ShowSignExplanation(HWND window, DeliverySign *sign)
 {
-    bool was_shown = sign->undelivered;
+    bool was_shown = sign->undelivered && !sign->own_words;
     sign->undelivered = true;
+    sign->own_words = false;
     if (!was_shown) {
         SetDlgItemTextA(window, IDC_ADDRESS_LABEL, SIGN_LABEL_TEXT);
         RedrawLabelAndField(window);
@@ -198,10 +199,33 @@ LRESULT ShowSignExplanation(HWND window, DeliverySign *sign)
     return 0;
 }
 
+void ShowSignWords(HWND window, DeliverySign *sign, const char *label, const char *explanation)
+{
+    lstrcpynA(sign->explanation, explanation, sizeof(sign->explanation));
+    sign->undelivered = true;
+    sign->own_words = true;
+    SetDlgItemTextA(window, IDC_ADDRESS_LABEL, label);
+    RedrawLabelAndField(window);
+    if (!sign->live_region_tried) MakeLiveRegion(GetDlgItem(window, IDC_ADDRESS_LABEL));
+    sign->live_region_tried = true;
+    AnnounceSign(window, true);
+    if (!sign->tip_tried) CreateSignTip(window, sign);
+    SetTipText(window, sign, sign->explanation);
+}
+
+void AddToSignExplanation(HWND window, DeliverySign *sign, const char *line)
+{
+    if (!sign->undelivered) return;
+    int used = lstrlenA(sign->explanation);
+    lstrcpynA(sign->explanation + used, line, SIGN_EXPLANATION_MAX - used);
+    SetTipText(window, sign, sign->explanation);
+}
+
 LRESULT ClearDeliverySign(HWND window, DeliverySign *sign)
 {
     if (!sign->undelivered) return 0;
     sign->undelivered = false;
+    sign->own_words = false;
     SetTipText(window, sign, "");
     sign->explanation[0] = 0;
     SetDlgItemTextA(window, IDC_ADDRESS_LABEL, LabelText());

@@ -8,10 +8,11 @@
 // The label's text while the sign shows.
 const char SIGN_LABEL_TEXT[] = "Not sent";
 
-const int SIGN_EXPLANATION_MAX = 256;  // the longest explanation has about 130 characters
+const int SIGN_EXPLANATION_MAX = 512;  // the longest has about 130 characters, and a finding of 160
 
 struct DeliverySign {
     bool undelivered;  // the sign shows
+    bool own_words;    // the label has words of its own (ShowSignWords), not SIGN_LABEL_TEXT
     char explanation[SIGN_EXPLANATION_MAX];  // which command, to which address, why, and the hints
     HWND tip;          // the tooltip, or null; DestroyDeliverySignTip destroys it
     bool tip_tried;    // the tooltip is made once, the first time the sign shows
@@ -27,6 +28,11 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
 // The sign with the explanation written in sign->explanation (what another part of the window
 // could not do, such as a key that another program holds).
 LRESULT ShowSignExplanation(HWND window, DeliverySign *sign);
+// The sign with words of its own on the label (as short as SIGN_LABEL_TEXT, to fit it) and
+// its explanation: drawn and announced as the sign is when it shows.
+void ShowSignWords(HWND window, DeliverySign *sign, const char *label, const char *explanation);
+// A line added to the explanation of the sign that shows; as much of it as fits.
+void AddToSignExplanation(HWND window, DeliverySign *sign, const char *line);
 // WM_TXN_SENT: the label and the address field as they were.
 LRESULT ClearDeliverySign(HWND window, DeliverySign *sign);
 // The system menu's item that explains the sign, greyed while the sign does not show.

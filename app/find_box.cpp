@@ -1,7 +1,10 @@
 #include "app/find_box.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+
+#include <vector>
 
 #include "address/ipv4_value.h"
 #include "app/window_ids.h"
@@ -16,6 +19,7 @@
 #include "resources/resource_ids.h"
 #include "transport/box_search.h"
 #include "transport/command_transaction.h"
+#include "transport/wake.h"
 
 namespace {
 
@@ -39,11 +43,13 @@ const DialogLayout FIND_BOX_LAYOUT = {FIND_BOX_CONTROLS, sizeof(FIND_BOX_CONTROL
                                       {14, FW_NORMAL}};
 const int STATUS_TEXT_MAX = 160;
 const char RECENT_MARK[] = "   (used before)";
+const char HARDWARE_MARK[] = "(the box's hardware address)";
 
 // The dialog's state; lives on the stack of OpenFindBox while the dialog runs.
 struct FindBox {
     HWND main_window;
     const RecentBoxes *recent;  // the boxes used before, the main window's
+    const FindBoxUse *use;      // the main window's, for the box to mark
     HFONT font;             // the dialog's; deleted when it closes or is replaced
     BoxSearch *search;      // the latest search, until the next one or the close; may be null
     unsigned short tag;     // the latest search's, carried by its notices
@@ -163,6 +169,13 @@ BOOL OnInitDialog(HWND dialog, FindBox *box)
     SendDlgItemMessageA(dialog, IDC_FIND_RANGE, EM_LIMITTEXT, SEARCH_RANGE_TEXT_MAX, 0);
     char range[20] = "";
     bool offered = FindLocalNetwork(range);
+    // The network where the box that moved was looked for.
+    if (box->use->mark) {
+        char network[IPV4_TEXT_SIZE];
+        Ipv4Value::FromNumber(Ipv4Value::Of(box->use->mark_address).Number() & 0xFFFFFF00UL).Format(network);
+        snprintf(range, sizeof(range), "%s/24", network);
+        offered = true;
+    }
     SetDlgItemTextA(dialog, IDC_FIND_RANGE, range);
     ListRecentBoxes(dialog, *box->recent);
     ShowStatus(dialog, !offered ? "No local network found: type a range such as 192.168.1.0/24, then Search."
@@ -225,11 +238,41 @@ void OnFound(HWND dialog, FindBox *box, unsigned long address)
     ShowCount(dialog, box, box->searching ? "Searching: " : "");
 }
 
+// The entries whose address the neighbour table gives the box's hardware address are marked;
+// the table is read once, after the search that filled it. The addresses are chosen first: an
+// entry made again goes to its place in address order, which may be another index.
+void MarkHardwareAddress(HWND dialog, const unsigned char *hardware)
+{
+    MIB_IPNETTABLE *table = ReadNeighbourTable();
+    if (!table) return;
+    HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    std::vector<unsigned long> marked;
+    for (int i = 0; i < count; ++i) {
+        Ipv4Value address = Ipv4Value::FromNumber((unsigned long)SendMessageA(list, LB_GETITEMDATA, i, 0));
+        unsigned char found[6];
+        if (PickNeighbourEntry(table, address.bytes, found) && memcmp(found, hardware, 6) == 0)
+            marked.push_back(address.Number());
+    }
+    free(table);
+    for (unsigned long address : marked) {
+        for (int i = 0; i < count; ++i) {
+            if ((unsigned long)SendMessageA(list, LB_GETITEMDATA, i, 0) != address) continue;
+            bool selected = SendMessageA(list, LB_GETCURSEL, 0, 0) == i;
+            SendMessageA(list, LB_DELETESTRING, i, 0);
+            int at = InsertEntry(list, address, HARDWARE_MARK);
+            if (selected && at >= 0) SendMessageA(list, LB_SETCURSEL, at, 0);
+            break;
+        }
+    }
+}
+
 // A search that found boxes ends in the list, on its first box: one Enter uses it.
 void OnTried(HWND dialog, FindBox *box, unsigned tried, bool done)
 {
     box->tried = tried;
     if (done) SetSearching(dialog, box, false);
+    if (done && box->use->mark) MarkHardwareAddress(dialog, box->use->mark_hardware);
     ShowCount(dialog, box, done ? "" : "Searching: ");
     if (!done || !box->found) return;
     HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
@@ -302,7 +345,7 @@ void OpenFindBox(HWND window)
     if (!state || state->find_box.open) return;
     state->find_box.open = true;
     NeedRecentBoxes(&state->find_box);
-    FindBox box = {window, &state->find_box.recent_boxes, NULL, NULL, 0, false, 0, 0, 0};
+    FindBox box = {window, &state->find_box.recent_boxes, &state->find_box, NULL, NULL, 0, false, 0, 0, 0};
     INT_PTR chosen = DialogBoxParamA(g_Instance, MAKEINTRESOURCEA(IDD_FIND_BOX), window, FindBoxProc, (LPARAM)&box);
     state = WindowStateOf(window);  // the main window may have gone while the dialog ran
     if (!state) return;
@@ -318,6 +361,19 @@ void NoteSentAddress(FindBoxUse *use, LPARAM lParam)
     if (address.IsUnset()) return;
     NeedRecentBoxes(use);
     if (AddRecentBox(&use->recent_boxes, address.bytes)) SaveRecentBoxes(use->recent_boxes);
+}
+
+void FollowRecentBox(FindBoxUse *use, const unsigned char *from, const unsigned char *to)
+{
+    NeedRecentBoxes(use);
+    if (MoveRecentBox(&use->recent_boxes, from, to)) SaveRecentBoxes(use->recent_boxes);
+}
+
+void MarkBoxInFindBox(FindBoxUse *use, const unsigned char *old_address, const unsigned char *hardware)
+{
+    use->mark = true;
+    memcpy(use->mark_address, old_address, 4);
+    memcpy(use->mark_hardware, hardware, 6);
 }
 
 bool TranslateFindBoxKey(HWND window, const MSG *msg)

@@ -10,6 +10,7 @@
 #include "app/favourites.h"
 #include "app/held_button.h"
 #include "app/find_box.h"
+#include "app/follow_box.h"
 #include "app/key_commands.h"
 #include "app/key_list.h"
 #include "app/keys_anywhere.h"
@@ -20,6 +21,7 @@
 #include "app/remote_control.h"
 #include "app/wake_box.h"
 #include "app/window_state.h"
+#include "transport/box_search.h"
 #include "transport/command_transaction.h"
 #include "transport/undelivered_reason.h"
 #include "transport/wake.h"
@@ -68,6 +70,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     PrepareDeliverySign(window);
     PrepareFavourites(window, &state->favourites);
     StartKeysAnywhere(window, &state->keys_anywhere);  // last: a key it cannot have shows the sign
+    PrepareFollowBox(window, &state->follow);
     return 0;
 }
 
@@ -80,6 +83,7 @@ LRESULT OnDestroy(HWND window, RemoteWindowState *state)
         while (PeekMessageA(&msg, window, WM_WAKE_LEARNED, WM_WAKE_LEARNED, PM_REMOVE))
             delete (LearnedHardwareAddress *)msg.lParam;
         StopKeysAnywhere(window, &state->keys_anywhere);
+        EndFollowBox(window, &state->follow);
         DestroyDeliverySignTip(&state->sign);
         state->remote->SaveWindowRect(window);
         DestroyRemoteControl(state->remote);
@@ -174,6 +178,9 @@ bool OnSysCommand(HWND window, WPARAM wParam)
     case IDM_KEY_LIST:
         ShowKeyList(window);
         return true;
+    case IDM_FOLLOW_BOX:
+        if (RemoteWindowState *state = WindowStateOf(window)) ToggleFollowBox(window, &state->follow);
+        return true;
     case IDM_WHY_NOT_SENT:
         if (RemoteWindowState *state = WindowStateOf(window)) ExplainDeliverySign(window, &state->sign);
         return true;
@@ -188,6 +195,7 @@ LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, LPARAM lParam)
     if (!NoticeIsForBoxInUse(window, lParam)) return 0;
     NoteSentAddress(&state->find_box, lParam);
     LearnHardwareAddress(window, &state->wake_box, lParam);
+    NoteBoxAnswered(window, &state->follow);
     return ClearDeliverySign(window, &state->sign);
 }
 
@@ -195,7 +203,9 @@ LRESULT OnTransactionUndelivered(HWND window, RemoteWindowState *state, WPARAM w
 {
     if (!NoticeIsForBoxInUse(window, lParam)) return 0;
     bool offer_wake = NoConnectionMade(UndeliveredError(wParam)) && WakeAddressKnown(state->wake_box, lParam);
-    return ShowDeliverySign(window, &state->sign, wParam, lParam, offer_wake);
+    ShowDeliverySign(window, &state->sign, wParam, lParam, offer_wake);
+    LookForMovedBox(window, state, wParam, lParam);
+    return 0;
 }
 
 }  // namespace
@@ -229,6 +239,10 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_WAKE_LEARNED:
         if (state) KeepHardwareAddress(&state->wake_box, lParam);
         else delete (LearnedHardwareAddress *)lParam;
+        return 0;
+    case WM_MOVED_BOX_FOUND:
+        if (state) OnMovedBoxFound(window, state, wParam, lParam);
+        else delete (MovedBoxFinding *)lParam;
         return 0;
     case WM_TXN_UNDELIVERED:
         if (!state) break;

@@ -16,6 +16,19 @@ bool AddRecentBox(RecentBoxes *list, const unsigned char *address)
     return true;
 }
 
+bool MoveRecentBox(RecentBoxes *list, const unsigned char *from, const unsigned char *to)
+{
+    // The old address goes first, so that a full list keeps its oldest box.
+    bool removed = false;
+    for (int at = 0; at < list->count && !removed; ++at) {
+        if (memcmp(list->addresses[at], from, 4) != 0) continue;
+        --list->count;
+        memmove(list->addresses[at], list->addresses[at + 1], (size_t)(list->count - at) * 4);
+        removed = true;
+    }
+    return AddRecentBox(list, to) || removed;
+}
+
 bool ReadRecentBoxes(const char *text, RecentBoxes *list)
 {
     RecentBoxes read = {};

@@ -17,6 +17,8 @@ struct RecentBoxes {
 // Puts the address first, the others after it in their order, the oldest beyond eight dropped.
 // True when the list changed.
 bool AddRecentBox(RecentBoxes *list, const unsigned char *address);
+// The box has left `from` for `to`: `to` goes first, `from` goes. True when the list changed.
+bool MoveRecentBox(RecentBoxes *list, const unsigned char *from, const unsigned char *to);
 // Reads the stored text: canonical addresses, each once, separated by single spaces, at most
 // eight. Anything else is malformed: false, and the list is left empty.
 bool ReadRecentBoxes(const char *text, RecentBoxes *list);

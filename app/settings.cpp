@@ -19,6 +19,7 @@ const char VALUE_POPOUT[] = "Popout Window Visible";
 const char VALUE_ALWAYS_ON_TOP[] = "Always On Top";
 const char VALUE_RECENT_BOXES[] = "Recent Boxes";
 const char VALUE_KEYS_ANYWHERE[] = "Keys Anywhere";
+const char VALUE_FOLLOW_BOX[] = "Follow Box";
 const DWORD RECENT_BOXES_BUFFER = 256;  // room to tell an over-long value from one that fits
 
 const int POPOUT_WIDTH = 266;
@@ -148,41 +149,37 @@ void RemoteControl::SaveDeviceAddress()
     RegCloseKey(key);
 }
 
-bool LoadAlwaysOnTop()
+namespace {
+
+// A setting with a check mark in the system menu: a REG_DWORD of 0 or 1 sets it; a value that is
+// missing, of another type or another number is the default, and stays as it is until the user
+// chooses the item.
+bool LoadSwitch(const char *name, bool by_default)
 {
     HKEY key = OpenForReading();
-    if (!key) return false;
+    if (!key) return by_default;
     DWORD value = 0;
-    bool on = ReadDword(key, VALUE_ALWAYS_ON_TOP, &value) && value == 1;  // anything else is off
+    bool read = ReadDword(key, name, &value) && value <= 1;
     RegCloseKey(key);
-    return on;
+    return read ? value == 1 : by_default;
 }
 
-void SaveAlwaysOnTop(bool on)
+void SaveSwitch(const char *name, bool on)
 {
     HKEY key = OpenForWriting();
     if (!key) return;
-    WriteDword(key, VALUE_ALWAYS_ON_TOP, on ? 1 : 0);
+    WriteDword(key, name, on ? 1 : 0);
     RegCloseKey(key);
 }
 
-bool LoadKeysAnywhere()
-{
-    HKEY key = OpenForReading();
-    if (!key) return false;
-    DWORD value = 0;
-    bool on = ReadDword(key, VALUE_KEYS_ANYWHERE, &value) && value == 1;  // anything else is off
-    RegCloseKey(key);
-    return on;
-}
+}  // namespace
 
-void SaveKeysAnywhere(bool on)
-{
-    HKEY key = OpenForWriting();
-    if (!key) return;
-    WriteDword(key, VALUE_KEYS_ANYWHERE, on ? 1 : 0);
-    RegCloseKey(key);
-}
+bool LoadAlwaysOnTop() { return LoadSwitch(VALUE_ALWAYS_ON_TOP, false); }
+void SaveAlwaysOnTop(bool on) { SaveSwitch(VALUE_ALWAYS_ON_TOP, on); }
+bool LoadKeysAnywhere() { return LoadSwitch(VALUE_KEYS_ANYWHERE, false); }
+void SaveKeysAnywhere(bool on) { SaveSwitch(VALUE_KEYS_ANYWHERE, on); }
+bool LoadFollowBox() { return LoadSwitch(VALUE_FOLLOW_BOX, true); }
+void SaveFollowBox(bool on) { SaveSwitch(VALUE_FOLLOW_BOX, on); }
 
 void LoadRecentBoxes(RecentBoxes *list)
 {

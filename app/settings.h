@@ -19,6 +19,10 @@ void SaveAlwaysOnTop(bool on);
 // number is off and stays as it is until the item is chosen.
 bool LoadKeysAnywhere();
 void SaveKeysAnywhere(bool on);
+// "Follow Box": on unless the value is a REG_DWORD of 0; anything else is the default and is
+// left as it is until the user changes the setting. Saved as 0 or 1.
+bool LoadFollowBox();
+void SaveFollowBox(bool on);
 // "Recent Boxes": a missing, foreign (not REG_SZ), over-long or malformed value loads as an
 // empty list; saving writes only that value.
 void LoadRecentBoxes(RecentBoxes *list);

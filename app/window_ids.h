@@ -32,6 +32,7 @@ const UINT IDM_WAKE_BOX = 0x0A60;       // opens Wake box
 const UINT IDM_EDIT_FAVOURITES = 0x0A70;  // opens Edit favourites
 const UINT IDM_WHY_NOT_SENT = 0x0A80;   // explains the delivery sign
 const UINT IDM_KEYS_ANYWHERE = 0x0AA0;  // registers the keys that work in other programs
+const UINT IDM_FOLLOW_BOX = 0x0A90;     // follows the box when it moves (checked while on)
 const UINT IDM_FAVOURITE_FIRST = 0x0B00;  // the favourites, one every 0x10, as many as may be stored
 
 // Timers of the main window.

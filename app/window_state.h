@@ -7,6 +7,7 @@
 #include "app/delivery_sign.h"
 #include "app/favourites.h"
 #include "app/find_box.h"
+#include "app/follow_box.h"
 #include "app/held_button.h"
 #include "app/key_repeat.h"
 #include "app/keys_anywhere.h"
@@ -25,6 +26,7 @@ struct RemoteWindowState {
     WakeBoxUse wake_box;
     FavouritesUse favourites;
     KeysAnywhere keys_anywhere;
+    FollowBoxUse follow;
     bool focus_on_restore;  // started minimised: the focus rule waits for the first restore
 };
 

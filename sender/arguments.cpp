@@ -5,6 +5,7 @@
 
 const char SEND_SYNOPSIS[] =
     "Usage: HalcyraSend [ADDRESS] [/wake [HW-ADDRESS]] KEY... [/fav NAME] [/text \"LINE\"] [/wait MS] [/v]\n"
+    "       [/follow]\n"
     "       HalcyraSend /keys | /?\n";
 const char SEND_DETAILS[] =
     "Sends the box's keys in the order given, each over a connection of its own to port 8089.\n"
@@ -18,9 +19,13 @@ const char SEND_DETAILS[] =
     "  /wake       the wake packet (UDP port 9) to the box and its local network, with the box's\n"
     "              hardware address that the remote learned, or the one given (00:1a:2b:3c:4d:5e)\n"
     "  /v          one line on standard output per command sent\n"
+    "  /follow     when a key made no connection, look for the box by the hardware address that\n"
+    "              the remote learned, in the /24 of its address; where it answers is printed,\n"
+    "              nothing is saved, and the exit code is 3\n"
     "  /keys       every key name and what it sends\n"
     "Exit code: 0 every command sent, 1 some not sent, 2 a bad argument or no hardware address\n"
-    "known for /wake (then nothing is sent).\n";
+    "known for /wake (then nothing is sent), 3 the box moved: not sent, found at the address printed\n"
+    "(/follow).\n";
 
 namespace {
 
@@ -61,6 +66,8 @@ bool ParseArguments(int count, char **arguments, const std::vector<Favourite> &f
         }
         if (SameOption(argument, "/v")) {
             plan->verbose = true;
+        } else if (SameOption(argument, "/follow")) {
+            plan->follow = true;
         } else if (SameOption(argument, "/fav")) {
             if (!ReadFavouriteArgument(count, arguments, &i, favourites, plan, error)) return false;
         } else if (IsKeyStepOption(argument)) {

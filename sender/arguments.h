@@ -15,6 +15,7 @@ struct SendPlan {
     bool address_given = false;
     Ipv4Value address = {{0, 0, 0, 0}};
     bool verbose = false;  // /v: one line on standard output per command sent
+    bool follow = false;   // /follow: a key that made no connection looks for the box that moved
     std::vector<KeyStep> steps;
 };
 

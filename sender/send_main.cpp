@@ -2,7 +2,8 @@
 // Every argument is checked before anything is sent; then each command goes through the
 // remote's own transport, in order, and the program exits once every transaction has ended.
 // Exit code 0: every command sent; 1: some not sent (one line each on standard error);
-// 2: a bad argument, no address, or no hardware address for /wake (nothing sent).
+// 2: a bad argument, no address, or no hardware address for /wake (nothing sent); 3: with
+// /follow, a key made no connection and the box answered at another address of its /24.
 #include <stdio.h>
 #include <string.h>
 
@@ -11,6 +12,7 @@
 #include "sender/arguments.h"
 #include "settings/registry.h"
 #include "settings/wake_addresses.h"
+#include "transport/box_search.h"
 #include "transport/command_protocol.h"
 #include "transport/command_transaction.h"
 #include "transport/undelivered_reason.h"
@@ -28,7 +30,7 @@ const UINT_PTR IDT_SEND_BOUND = 2;
 const size_t SEND_AHEAD = 256;
 // Beyond the transport's own bounds for the run's keys: time for the process's own work.
 const DWORD SEND_BOUND_MARGIN_MS = 5000;
-const int EXIT_SENT = 0, EXIT_NOT_SENT = 1, EXIT_BAD_ARGUMENT = 2;
+const int EXIT_SENT = 0, EXIT_NOT_SENT = 1, EXIT_BAD_ARGUMENT = 2, EXIT_BOX_MOVED = 3;
 
 enum CommandState { COMMAND_PENDING, COMMAND_UNDER_WAY, COMMAND_SENT, COMMAND_NOT_SENT };
 
@@ -44,6 +46,8 @@ struct SendRun {
     size_t ended = 0;     // of those, ended (WM_TXN_DONE)
     bool pausing = false; // a /wait runs
     bool any_not_sent = false;
+    bool no_connection = false;  // some key was not sent because no connection was made
+    bool refused = true;         // and every such connection was refused
     bool out_of_time = false;  // the run's bound passed before every command ended
     std::string wake_destinations;  // where the last wake packet went, for /v
 };
@@ -191,6 +195,10 @@ void OnUndelivered(HWND window, WPARAM wParam)
     ++g_Run.settled;
     size_t index = (size_t)UndeliveredTag(wParam) - 1;
     if (index < g_Run.states.size()) ReportNotSent(index, UndeliveredReason(UndeliveredError(wParam)));
+    if (NoConnectionMade(UndeliveredError(wParam))) {
+        g_Run.no_connection = true;
+        g_Run.refused = g_Run.refused && UndeliveredError(wParam) == WSAECONNREFUSED;
+    }
     Advance(window);
 }
 
@@ -232,6 +240,41 @@ HWND CreateOwnerWindow()
     return CreateWindowExA(0, OWNER_WINDOW_CLASS, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, g_Instance, NULL);
 }
 
+// /follow after a key that made no connection: the box is looked for by the hardware address that
+// the remote learned, and where it answers is printed. Nothing is saved: the remote's settings
+// stay the remote's. EXIT_BOX_MOVED when it answers at one other address, else 0.
+int FollowBox()
+{
+    WakeAddresses known;
+    LoadWakeAddresses(&known);
+    unsigned char hardware[6];
+    std::string old = Dotted(g_Run.address);
+    if (!FindWakeAddress(known, g_Run.address.bytes, hardware)) {
+        fprintf(stderr, "HalcyraSend: /follow: no hardware address is known for %s (the remote learns it once a key "
+                        "reached the box)\n", old.c_str());
+        return 0;
+    }
+    MovedBoxFinding finding;
+    FindMovedBox(g_Run.address.bytes, hardware, g_Run.refused, &finding);
+    char shown[HARDWARE_TEXT_SIZE];
+    HWAddrByteToStr(hardware, shown);
+    if (finding.searched && finding.choice == MOVED_BOX_ONE && memcmp(finding.found, g_Run.address.bytes, 4) != 0) {
+        std::string now = Dotted(Ipv4Value::Of(finding.found));
+        printf("the box moved: not sent, found at %s\n", now.c_str());
+        return EXIT_BOX_MOVED;
+    }
+    if (!finding.searched && finding.refused)
+        fprintf(stderr, "HalcyraSend: /follow: %s refused the connection and holds the box's hardware address %s (or "
+                        "none other): the box is there; not looked for elsewhere\n", old.c_str(), shown);
+    else if (!finding.searched)
+        fprintf(stderr, "HalcyraSend: /follow: the box with hardware address %s could not be looked for near %s\n",
+                shown, old.c_str());
+    else
+        fprintf(stderr, "HalcyraSend: /follow: looked for the box with hardware address %s in the /24 of %s: %u "
+                        "addresses answered, %d with it\n", shown, old.c_str(), finding.answered, finding.matching);
+    return 0;
+}
+
 int Send()
 {
     HWND window = CreateOwnerWindow();
@@ -258,6 +301,7 @@ int Send()
                        g_Run.plan.steps[i].kind == STEP_WAKE ? g_Run.wake_destinations.c_str()
                                                              : Dotted(g_Run.address).c_str());
     }
+    if (g_Run.plan.follow && g_Run.no_connection && FollowBox() == EXIT_BOX_MOVED) return EXIT_BOX_MOVED;
     return g_Run.any_not_sent || g_Run.out_of_time ? EXIT_NOT_SENT : EXIT_SENT;
 }
 

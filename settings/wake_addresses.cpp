@@ -48,6 +48,17 @@ bool AddWakeAddress(WakeAddresses *list, const unsigned char *address, const uns
     return true;
 }
 
+bool ForgetWakeAddress(WakeAddresses *list, const unsigned char *address)
+{
+    int at = 0;
+    while (at < list->count && memcmp(list->addresses[at], address, 4) != 0) ++at;
+    if (at == list->count) return false;
+    --list->count;
+    memmove(list->addresses[at], list->addresses[at + 1], (size_t)(list->count - at) * 4);
+    memmove(list->hardware[at], list->hardware[at + 1], (size_t)(list->count - at) * 6);
+    return true;
+}
+
 bool FindWakeAddress(const WakeAddresses &list, const unsigned char *address, unsigned char *hardware)
 {
     for (int i = 0; i < list.count; ++i) {

@@ -21,6 +21,8 @@ struct WakeAddresses {
 // Puts the pair first; an older pair of the same box goes, the oldest beyond eight is dropped.
 // True when the list changed.
 bool AddWakeAddress(WakeAddresses *list, const unsigned char *address, const unsigned char *hardware);
+// The box's pair goes (the box has left that address); true when there was one.
+bool ForgetWakeAddress(WakeAddresses *list, const unsigned char *address);
 // The hardware address kept for the box; false when none is.
 bool FindWakeAddress(const WakeAddresses &list, const unsigned char *address, unsigned char *hardware);
 // Reads the stored text: canonical pairs, each box once, at most eight. Anything else is

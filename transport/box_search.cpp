@@ -3,10 +3,12 @@
 #include <ws2tcpip.h>
 #include <stdlib.h>
 #include <string.h>
+#include <new>
 
 #include "address/ipv4_value.h"
 #include "transport/adapters.h"
 #include "transport/command_protocol.h"
+#include "transport/wake.h"
 #include "transport/winsock_session.h"
 
 // Shared by the owner and the worker; freed by the last of the two to let go. The lock makes a
@@ -15,6 +17,7 @@ struct BoxSearch {
     HWND owner;
     SearchRange range;
     unsigned short tag;
+    MovedBoxFinding *moved;  // a search for the box that moved: its progress is not posted
     SRWLOCK lock;
     bool stopped;
     volatile LONG holders;  // 2 at first: the owner and the worker
@@ -51,6 +54,12 @@ bool Post(BoxSearch *search, UINT message, WPARAM wParam, LPARAM lParam)
     bool posted = !search->stopped && PostMessageA(search->owner, message, wParam, lParam);
     ReleaseSRWLockExclusive(&search->lock);
     return posted;
+}
+
+// The progress of a search for a box that moved is its own: only its end is posted.
+void PostProgress(BoxSearch *search, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!search->moved) Post(search, message, wParam, lParam);
 }
 
 sockaddr_in CommandPortOf(unsigned long address)
@@ -105,7 +114,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
             }
             if (begun == 2) {
                 found[(*found_count)++] = address;
-                Post(search, WM_SEARCH_FOUND, search->tag, (LPARAM)Ipv4Value::FromNumber(address).Notice());
+                PostProgress(search, WM_SEARCH_FOUND, search->tag, (LPARAM)Ipv4Value::FromNumber(address).Notice());
                 EndAttempt(&attempts[active]);
             }
             ++tried;
@@ -132,7 +141,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
                     continue;
                 if (took) {
                     found[(*found_count)++] = attempt.address;
-                    Post(search, WM_SEARCH_FOUND, search->tag,
+                    PostProgress(search, WM_SEARCH_FOUND, search->tag,
                          (LPARAM)Ipv4Value::FromNumber(attempt.address).Notice());
                 }
                 EndAttempt(&attempt);
@@ -141,7 +150,7 @@ unsigned Scan(BoxSearch *search, unsigned long *found, unsigned *found_count)
             }
         }
         if (tried != reported) {
-            Post(search, WM_SEARCH_TRIED, search->tag, tried);
+            PostProgress(search, WM_SEARCH_TRIED, search->tag, tried);
             reported = tried;
         }
     }
@@ -165,6 +174,85 @@ void LookUpNames(BoxSearch *search, const unsigned long *found, unsigned found_c
         memcpy(name->name, host, length < (size_t)BOX_NAME_MAX ? length : BOX_NAME_MAX - 1);  // cut, NUL kept
         if (!Post(search, WM_SEARCH_NAME, search->tag, (LPARAM)name)) ReleaseBoxName(name);
     }
+}
+
+// The usable entries of the neighbour table, read once (free them with free); null when it
+// cannot be read.
+Neighbour *ReadNeighbours(int *count)
+{
+    MIB_IPNETTABLE *table = ReadNeighbourTable();
+    if (!table) return NULL;
+    int most = (int)table->dwNumEntries;
+    Neighbour *entries = (Neighbour *)calloc(most ? (size_t)most : 1, sizeof(Neighbour));
+    if (entries) *count = UsableNeighbours(table, entries, most);
+    free(table);
+    return entries;
+}
+
+// The addresses that took the connection, against the neighbour table read once after them:
+// the connections just made put each of them in it.
+void ChooseFromTable(MovedBoxFinding *finding, const unsigned long *found, unsigned found_count)
+{
+    int count = 0;
+    Neighbour *entries = ReadNeighbours(&count);
+    if (!entries) return;
+    unsigned long address = 0;
+    finding->answered = found_count;
+    finding->choice = ChooseMovedBox(entries, count, found, (int)found_count, finding->hardware, &address,
+                                     &finding->matching);
+    Ipv4Value::FromNumber(address).CopyTo(finding->found);
+    finding->searched = true;
+    free(entries);
+}
+
+// After a refusal: true when another device holds the old address, so that the box is elsewhere.
+bool RefusedByAnother(const MovedBoxFinding *finding)
+{
+    int count = 0;
+    Neighbour *entries = ReadNeighbours(&count);
+    bool another = entries && AddressTakenByAnother(entries, count, Ipv4Value::Of(finding->old_address).Number(),
+                                                    finding->hardware);
+    free(entries);
+    return another;
+}
+
+// Sweeps the range and chooses; a search stopped half-way chooses nothing.
+void LookForMovedBox(BoxSearch *search)
+{
+    if (search->moved->refused && !RefusedByAnother(search->moved)) return;  // the box itself refused
+    unsigned long *found = (unsigned long *)calloc(search->range.count, sizeof(unsigned long));
+    unsigned found_count = 0;
+    if (found && StartWinsock()) {
+        Scan(search, found, &found_count);
+        if (!Stopped(search)) ChooseFromTable(search->moved, found, found_count);
+        CleanUpWinsock();
+    }
+    free(found);
+}
+
+DWORD WINAPI MovedBoxThread(LPVOID param)
+{
+    BoxSearch *search = (BoxSearch *)param;
+    LookForMovedBox(search);
+    // The owner frees what it is given; what it could not be given is freed here.
+    if (!Post(search, WM_MOVED_BOX_FOUND, search->tag, (LPARAM)search->moved)) delete search->moved;
+    search->moved = NULL;
+    LetGo(search);
+    return 0;
+}
+
+// The search made ready for the box that left old_address; false when its /24 may not be asked.
+bool PrepareMovedBoxSearch(BoxSearch *search, MovedBoxFinding *finding, const unsigned char *old_address,
+                           const unsigned char *hardware, bool refused)
+{
+    finding->refused = refused;
+    memcpy(finding->old_address, old_address, 4);
+    memcpy(finding->hardware, hardware, 6);
+    if (MovedBoxRange(Ipv4Value::Of(old_address).Number(), &finding->range) != RANGE_OK) return false;
+    search->range = finding->range;
+    search->moved = finding;
+    InitializeSRWLock(&search->lock);
+    return true;
 }
 
 DWORD WINAPI SearchThread(LPVOID param)
@@ -207,6 +295,38 @@ BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range, unsigned short t
     }
     CloseHandle(thread);  // nothing ever waits for the worker
     return search;
+}
+
+BoxSearch *StartMovedBoxSearch(HWND owner, const unsigned char *old_address, const unsigned char *hardware,
+                               bool refused, unsigned short tag)
+{
+    BoxSearch *search = (BoxSearch *)calloc(1, sizeof(BoxSearch));
+    MovedBoxFinding *finding = new (std::nothrow) MovedBoxFinding();
+    if (!search || !finding || !PrepareMovedBoxSearch(search, finding, old_address, hardware, refused)) {
+        free(search);
+        delete finding;
+        return NULL;
+    }
+    search->owner = owner;
+    search->tag = tag;
+    search->holders = 2;
+    HANDLE thread = CreateThread(NULL, SEARCH_STACK_RESERVE, MovedBoxThread, search,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+    if (!thread) {
+        delete finding;
+        free(search);
+        return NULL;
+    }
+    CloseHandle(thread);  // nothing ever waits for the worker
+    return search;
+}
+
+void FindMovedBox(const unsigned char *old_address, const unsigned char *hardware, bool refused,
+                  MovedBoxFinding *finding)
+{
+    *finding = MovedBoxFinding();
+    BoxSearch search = {};  // no owner: nothing is posted, and nothing stops it
+    if (PrepareMovedBoxSearch(&search, finding, old_address, hardware, refused)) LookForMovedBox(&search);
 }
 
 void StopBoxSearch(BoxSearch *search)

@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "transport/moved_box.h"
 #include "transport/search_range.h"
 
 // To the owner, each with the starter's tag in wParam. An address in lParam is packed as every
@@ -29,9 +30,37 @@ void ReleaseBoxName(BoxName *name);
 
 struct BoxSearch;
 
+// The search for a box that no longer answers at its address, by its hardware address: the /24
+// that held it is asked as above (nothing posted while it is), then the neighbour table is read
+// once for the addresses that took the connection. One notice to the owner at the end, with the
+// starter's tag in wParam; lParam is the MovedBoxFinding, which the owner frees with delete.
+const UINT WM_MOVED_BOX_FOUND = 0x8016;
+
+struct MovedBoxFinding {
+    unsigned char old_address[4];
+    unsigned char hardware[6];
+    bool refused;           // the key's connection was refused (not unreachable, not in time)
+    SearchRange range;
+    bool searched;          // false: not looked for (a refusal from the box itself, a range that may
+                            // not be asked), or Winsock, memory or the table failed
+    unsigned answered;      // addresses that took the connection
+    int choice;             // MovedBoxChoice
+    int matching;           // answered addresses with the hardware address
+    unsigned char found[4]; // the address, for MOVED_BOX_ONE
+};
+
 // Starts the worker on a range that ParseSearchRange accepted; null when it could not start.
 // The owner must stop every search it started. The tag is the owner's, to tell its searches apart.
 BoxSearch *StartBoxSearch(HWND owner, const SearchRange &range, unsigned short tag);
+// The search for the box that left old_address, on a worker; null when it could not start (the
+// /24 is not local, or no thread). Stopped as any search, with StopBoxSearch. After a refusal
+// the /24 is asked only when the neighbour table gives the old address another hardware address.
+BoxSearch *StartMovedBoxSearch(HWND owner, const unsigned char *old_address, const unsigned char *hardware,
+                               bool refused, unsigned short tag);
+// The same search on the calling thread, for a program without a window to wait in; returns
+// within the sweep's bounds (SEARCH_ATTEMPT_MS for each SEARCH_MAX_ATTEMPTS addresses).
+void FindMovedBox(const unsigned char *old_address, const unsigned char *hardware, bool refused,
+                  MovedBoxFinding *finding);
 // Never waits: once it returns nothing more of this search is posted, and the worker closes its
 // sockets within SEARCH_POLL_MS and ends by itself. Notices already posted stay in the queue.
 void StopBoxSearch(BoxSearch *search);

@@ -53,24 +53,21 @@ DWORD WINAPI WakeOnWorker(void *parameter)
 DWORD WINAPI LookUpHardwareAddress(void *parameter)
 {
     LearnedHardwareAddress *learned = (LearnedHardwareAddress *)parameter;
-    bool found = false;
-    if (HMODULE iphlpapi = LoadSystemLibrary("iphlpapi.dll")) {
-        GetIpNetTableFunction get_table = (GetIpNetTableFunction)(void *)GetProcAddress(iphlpapi, "GetIpNetTable");
-        ULONG size = TABLE_BUFFER;
-        MIB_IPNETTABLE *table = (MIB_IPNETTABLE *)malloc(size);
-        DWORD status = table && get_table ? get_table(table, &size, FALSE) : ERROR_NOT_SUPPORTED;
-        if (status == ERROR_INSUFFICIENT_BUFFER) {
-            free(table);
-            table = (MIB_IPNETTABLE *)malloc(size);
-            status = table ? get_table(table, &size, FALSE) : ERROR_NOT_ENOUGH_MEMORY;
-        }
-        found = status == NO_ERROR && PickNeighbourEntry(table, learned->address, learned->hardware);
-        free(table);
-        FreeLibrary(iphlpapi);
-    }
+    MIB_IPNETTABLE *table = ReadNeighbourTable();
+    bool found = table && PickNeighbourEntry(table, learned->address, learned->hardware);
+    free(table);
     // The window frees what it is given; what it could not be given is freed here.
     if (!found || !PostMessageA(learned->window, WM_WAKE_LEARNED, 0, (LPARAM)learned)) delete learned;
     return 0;
+}
+
+// A usable (not invalid) entry with a six-byte, non-zero hardware address.
+bool UsableRow(const MIB_IPNETROW &row)
+{
+    if (row.dwPhysAddrLen != 6 || row.dwType == MIB_IPNET_TYPE_INVALID) return false;
+    for (int i = 0; i < 6; ++i)
+        if (row.bPhysAddr[i]) return true;
+    return false;  // an entry still being resolved
 }
 
 }  // namespace
@@ -142,16 +139,42 @@ bool PickNeighbourEntry(const MIB_IPNETTABLE *table, const unsigned char *addres
     memcpy(&wanted, address, 4);  // dwAddr is in network order, as the address's bytes
     for (DWORD i = 0; i < table->dwNumEntries; ++i) {
         const MIB_IPNETROW &row = table->table[i];
-        if (row.dwAddr != wanted || row.dwPhysAddrLen != 6 || row.dwType == MIB_IPNET_TYPE_INVALID) continue;
-        unsigned char found[6];
-        memcpy(found, row.bPhysAddr, 6);
-        bool zero = true;
-        for (unsigned char byte : found) zero = zero && byte == 0;
-        if (zero) continue;  // an entry still being resolved
-        memcpy(hardware, found, 6);
+        if (row.dwAddr != wanted || !UsableRow(row)) continue;
+        memcpy(hardware, row.bPhysAddr, 6);
         return true;
     }
     return false;
+}
+
+MIB_IPNETTABLE *ReadNeighbourTable()
+{
+    HMODULE iphlpapi = LoadSystemLibrary("iphlpapi.dll");
+    if (!iphlpapi) return NULL;
+    GetIpNetTableFunction get_table = (GetIpNetTableFunction)(void *)GetProcAddress(iphlpapi, "GetIpNetTable");
+    ULONG size = TABLE_BUFFER;
+    MIB_IPNETTABLE *table = (MIB_IPNETTABLE *)malloc(size);
+    DWORD status = table && get_table ? get_table(table, &size, FALSE) : ERROR_NOT_SUPPORTED;
+    if (status == ERROR_INSUFFICIENT_BUFFER) {
+        free(table);
+        table = (MIB_IPNETTABLE *)malloc(size);
+        status = table ? get_table(table, &size, FALSE) : ERROR_NOT_ENOUGH_MEMORY;
+    }
+    FreeLibrary(iphlpapi);
+    if (status == NO_ERROR) return table;
+    free(table);
+    return NULL;
+}
+
+int UsableNeighbours(const MIB_IPNETTABLE *table, Neighbour *entries, int most)
+{
+    int count = 0;
+    for (DWORD i = 0; i < table->dwNumEntries && count < most; ++i) {
+        const MIB_IPNETROW &row = table->table[i];
+        if (!UsableRow(row)) continue;
+        entries[count].address = ntohl(row.dwAddr);
+        memcpy(entries[count++].hardware, row.bPhysAddr, 6);
+    }
+    return count;
 }
 
 bool StartWake(HWND window, const unsigned char *address, const unsigned char *hardware, UINT_PTR tag)

@@ -7,6 +7,7 @@
 #include <iphlpapi.h>
 
 #include "transport/command_protocol.h"
+#include "transport/moved_box.h"
 
 // To the main window: the hardware address of a box, learned after a key reached it. lParam is a
 // LearnedHardwareAddress that the receiver frees with delete.
@@ -66,6 +67,10 @@ const int WAKE_DESTINATIONS_TEXT_SIZE = 64;
 // The entry of the table for the address: a usable (not invalid) entry with a six-byte,
 // non-zero hardware address. False when there is none.
 bool PickNeighbourEntry(const MIB_IPNETTABLE *table, const unsigned char *address, unsigned char *hardware);
+// This computer's neighbour table, read once; null when it cannot be read. Free it with free().
+MIB_IPNETTABLE *ReadNeighbourTable();
+// The entries that PickNeighbourEntry would take, at most `most`; returns how many.
+int UsableNeighbours(const MIB_IPNETTABLE *table, Neighbour *entries, int most);
 // Looks the box up in the neighbour table on a worker of its own, which posts WM_WAKE_LEARNED to
 // the window when the table holds it. False when the worker could not start.
 bool StartHardwareAddressLookup(HWND window, const unsigned char *address);

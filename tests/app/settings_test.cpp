@@ -411,6 +411,26 @@ TEST_F(Settings, AlwaysOnTopIsOnOnlyForADwordOfOne)
     }
 }
 
+TEST_F(Settings, FollowBoxIsOnUnlessADwordOfZero)
+{
+    EXPECT_TRUE(LoadFollowBox());
+    EXPECT_FALSE(KeyExists()) << "reading created the key";
+    // Junk and foreign values are the default, and loading them leaves them as they are.
+    const long long zero = 0, seven = 7;
+    const struct { DWORD type; const void *data; DWORD size; } foreign[] = {
+        {REG_DWORD, &seven, 4}, {REG_SZ, "0", 2}, {REG_BINARY, &zero, 4}, {REG_QWORD, &zero, 8}};
+    for (const auto &value : foreign) {
+        Put("Follow Box", value.type, value.data, value.size);
+        EXPECT_TRUE(LoadFollowBox()) << "type " << value.type;
+        EXPECT_EQ(Get("Follow Box").type, value.type);
+    }
+    SaveFollowBox(false);
+    EXPECT_FALSE(LoadFollowBox());
+    EXPECT_EQ(Get("Follow Box").data, std::string(4, '\0'));
+    SaveFollowBox(true);
+    EXPECT_TRUE(LoadFollowBox());
+}
+
 std::string LoadedRecentBoxes()
 {
     RecentBoxes list = {{{9, 9, 9, 9}}, 1};
@@ -456,6 +476,12 @@ TEST_F(Settings, RecentBoxes)
     EXPECT_EQ(Get(name).type, (DWORD)REG_SZ);
     EXPECT_EQ(ValueCount(), 2u);
     EXPECT_EQ(Get(ADDRESS).data, std::string("10.0.0.1") + '\0');
+    // The box moved from 1.0.0.8 to 1.0.0.20: the new address first, the old one gone.
+    unsigned char from[4] = {1, 0, 0, 8}, to[4] = {1, 0, 0, 20};
+    EXPECT_TRUE(MoveRecentBox(&list, from, to));
+    char text[RECENT_BOXES_TEXT_SIZE];
+    WriteRecentBoxes(list, text);
+    EXPECT_STREQ(text, "1.0.0.20 1.0.0.5 1.0.0.9 1.0.0.7 1.0.0.6 1.0.0.4 1.0.0.3 1.0.0.2");
 }
 
 std::string LoadedWakeAddresses()

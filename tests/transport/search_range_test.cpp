@@ -1,4 +1,5 @@
 #include "transport/search_range.h"
+#include "transport/moved_box.h"
 #include "address/ipv4_value.h"
 
 #include <gtest/gtest.h>
@@ -79,4 +80,43 @@ TEST(SearchRange, OffersTheNetworkOfTheAdapterWithAGatewayFirst)
         EXPECT_EQ(OfferedRange(row.candidates, row.count, text), *row.text ? 1 : 0);
         EXPECT_EQ(std::string(text), row.text);
     }
+}
+
+TEST(MovedBox, FollowsOnlyTheOneAddressThatAnsweredWithTheHardwareAddress)
+{
+    const unsigned char box[6] = {0x02, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    const Neighbour table[] = {
+        {0x7F000114UL, {0x02, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}},  // the old address, still in the table
+        {0x7F000115UL, {0x02, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}},
+        {0x7F000116UL, {0x02, 0x99, 0x2b, 0x3c, 0x4d, 0x5e}},  // another box
+        {0x7F000117UL, {0x02, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}},
+    };
+    struct Row { const char *name; unsigned long answered[3]; int count; int choice; unsigned long found; int matching; };
+    const Row rows[] = {
+        {"one", {0x7F000116UL, 0x7F000115UL}, 2, MOVED_BOX_ONE, 0x7F000115UL, 1},
+        {"one, listed twice", {0x7F000115UL, 0x7F000115UL}, 2, MOVED_BOX_ONE, 0x7F000115UL, 1},
+        {"several", {0x7F000117UL, 0x7F000116UL, 0x7F000115UL}, 3, MOVED_BOX_SEVERAL, 0, 2},
+        {"none: another box answers", {0x7F000116UL}, 1, MOVED_BOX_NONE, 0, 0},
+        {"none: the answer is not in the table", {0x7F000120UL}, 1, MOVED_BOX_NONE, 0, 0},
+        {"none answered", {}, 0, MOVED_BOX_NONE, 0, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        unsigned long found = 0;
+        int matching = -1;
+        EXPECT_EQ(ChooseMovedBox(table, 4, row.answered, row.count, box, &found, &matching), row.choice);
+        EXPECT_EQ(matching, row.matching);
+        if (row.choice == MOVED_BOX_ONE) {
+            EXPECT_EQ(found, row.found);
+        }
+    }
+    // A refusal: the box itself, unless the table gives its old address another hardware address.
+    EXPECT_FALSE(AddressTakenByAnother(table, 4, 0x7F000114UL, box));
+    EXPECT_FALSE(AddressTakenByAnother(table, 4, 0x7F000120UL, box));  // not in the table
+    EXPECT_TRUE(AddressTakenByAnother(table, 4, 0x7F000116UL, box));
+    SearchRange range = {0, 0};
+    EXPECT_EQ(MovedBoxRange(0xC0A80114UL, &range), RANGE_OK);  // 192.168.1.20: 192.168.1.0/24
+    EXPECT_EQ(range.first, 0xC0A80100UL);
+    EXPECT_EQ(range.count, 256u);
+    EXPECT_EQ(MovedBoxRange(0x08080808UL, &range), RANGE_NOT_LOCAL);  // never beyond the local networks
 }
