@@ -27,7 +27,7 @@ bool ReadPair(const char *text, size_t length, unsigned char *address, unsigned 
     char typed[HARDWARE_TEXT_SIZE];
     memcpy(typed, equals + 1, rest);
     typed[rest] = '\0';
-    if (!ParseHardwareAddress(typed, hardware)) return false;
+    if (ParseHardwareAddress(typed, hardware) != HARDWARE_OK) return false;
     value.CopyTo(address);
     return true;
 }
