@@ -8,6 +8,7 @@
 #include "app/accessible_names.h"
 #include "address/address.h"
 #include "app/keypad.h"
+#include "app/keyboard_keys.h"
 #include "app/layout.h"
 #include "app/main_window.h"
 #include "app/recent_boxes.h"
@@ -325,7 +326,7 @@ bool TranslateFindBoxKey(HWND window, const MSG *msg)
     if (msg->message != WM_KEYDOWN || msg->wParam != 'F') return false;
     if (msg->hwnd != window && !IsChild(window, msg->hwnd)) return false;
     // Ctrl+F alone: with Alt too it is AltGr, which types a character.
-    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0) return false;
+    if (!CtrlAloneDown()) return false;
     OpenFindBox(window);
     return true;
 }

@@ -1,6 +1,10 @@
 #include "app/key_repeat.h"
 
 #include "app/key_commands.h"
+#include "app/remote_control.h"
+#include "app/window_state.h"
+#include "transport/command_protocol.h"
+#include "transport/command_transaction.h"
 
 namespace {
 
@@ -9,6 +13,12 @@ const DWORD APP_COMMAND_REPEAT_MS = 500;  // longer than the gap between a held 
 }  // namespace
 
 bool RepeatWaits(HWND window) { return CommandUnderWayForBoxInUse(window); }
+
+bool FreeTextRepeatWaits(HWND window)
+{
+    RemoteWindowState *state = WindowStateOf(window);
+    return state && state->remote && TransactionsUnderWayFor(state->remote->device_address, DEVICE_COMMAND_PORT) > 0;
+}
 
 void NoteMediaKeyDown(KeyRepeat *repeat, bool passed) { repeat->media_key_down_passed = passed; }
 
