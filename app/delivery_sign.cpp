@@ -1,6 +1,7 @@
 #include "app/delivery_sign.h"
 
 #include <commctrl.h>
+#include <string.h>
 
 #include "address/ipv4_value.h"
 #include "app/window_ids.h"
@@ -173,10 +174,14 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
 {
     char command[KEY_NAME_MAX + 24];
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
-    char dotted[IPV4_TEXT_SIZE];
+    char dotted[IPV4_TEXT_SIZE], explanation[SIGN_EXPLANATION_MAX];
     Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
-    wsprintfA(sign->explanation, "%s was not sent to %s: %s.%s%s", command, dotted,
+    wsprintfA(explanation, "%s was not sent to %s: %s.%s%s", command, dotted,
               UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
+    // The same words again (a program that posts thousands of keys the transport refuses) draw
+    // nothing: the window's queue is not held by redrawing them.
+    if (sign->undelivered && strcmp(explanation, sign->explanation) == 0) return 0;
+    lstrcpynA(sign->explanation, explanation, SIGN_EXPLANATION_MAX);
     bool was_shown = sign->undelivered;
     sign->undelivered = true;
     if (!was_shown) {
