@@ -52,7 +52,7 @@ struct FindBox {
     unsigned total, tried, found;
 };
 
-FindBox *StateOf(HWND dialog) { return (FindBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
+FindBox *StateOf(HWND dialog) { return (FindBox *)DialogState(dialog); }
 
 // A screen reader hears each new status, wherever the focus is.
 void ShowStatus(HWND dialog, const char *text)
@@ -157,8 +157,7 @@ void ListRecentBoxes(HWND dialog, const RecentBoxes &recent)
 
 BOOL OnInitDialog(HWND dialog, FindBox *box)
 {
-    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
-    BuildDialog(dialog, box->main_window, FIND_BOX_LAYOUT, &box->font);
+    BeginDialog(dialog, box, box->main_window, FIND_BOX_LAYOUT, &box->font);
     GiveAccessibleName(GetDlgItem(dialog, IDC_FIND_RANGE), L"Range");
     GiveAccessibleName(GetDlgItem(dialog, IDC_FIND_LIST), L"Boxes found");
     SendDlgItemMessageA(dialog, IDC_FIND_RANGE, EM_LIMITTEXT, SEARCH_RANGE_TEXT_MAX, 0);

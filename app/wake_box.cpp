@@ -40,7 +40,7 @@ struct WakeBox {
     UINT_PTR tag;     // the latest wake's
 };
 
-WakeBox *StateOf(HWND dialog) { return (WakeBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
+WakeBox *StateOf(HWND dialog) { return (WakeBox *)DialogState(dialog); }
 
 // A screen reader hears each new status, wherever the focus is.
 void ShowStatus(HWND dialog, const char *text)
@@ -144,8 +144,7 @@ void OnDestroy(HWND dialog, WakeBox *box)
 
 BOOL OnInitDialog(HWND dialog, WakeBox *box)
 {
-    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
-    BuildDialog(dialog, box->main_window, WAKE_BOX_LAYOUT, &box->font);
+    BeginDialog(dialog, box, box->main_window, WAKE_BOX_LAYOUT, &box->font);
     GiveAccessibleName(GetDlgItem(dialog, IDC_WAKE_HARDWARE), L"Hardware address");
     SendDlgItemMessageA(dialog, IDC_WAKE_HARDWARE, EM_LIMITTEXT, HARDWARE_TYPED_MAX, 0);
     unsigned char address[4], hardware[6];

@@ -728,6 +728,10 @@ else
     [[ $out == "Refused: a broadcast or multicast hardware address"*"Nothing was sent." ]] && [ ! -s "$work/wake.hex" ] &&
         pass "Wake box: a broadcast hardware address is refused with the reason, nothing sent" ||
         fail "Wake box: a broadcast hardware address is refused with the reason, nothing sent" "[$out] $(wc -l <"$work/wake.hex") datagrams"
+    # Its longest messages: that refusal, and a partial failure to the longest addresses.
+    inside=$(wb inside) && wb set-text 1303 "Some sends failed: the wake packet for 02:1a:2b:3c:4d:5e went 3 of 3 times to 127.255.255.254, 0 of 3 to 127.255.255.255 (UDP port 9)." >/dev/null &&
+        inside="$inside $(wb inside)" && pass "Wake box holds its longest messages whole" ||
+        fail "Wake box holds its longest messages whole" "$inside"
     wb set-text 1302 " 02-1A-2B-3C-4D-60 " >/dev/null && out=$(wb name-event 1303 1 5)
     for _ in $(seq 1 100); do [ "$(wc -l <"$work/wake.hex")" -ge 3 ] && break; sleep 0.05; done
     got=$(sort -u "$work/wake.hex")
