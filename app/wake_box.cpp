@@ -67,13 +67,14 @@ void DescribeOutcome(const WakeOutcome &outcome, char *text, int size)
                  (unsigned)WAKE_PORT, WAKE_SENDS);
     } else {
         Ipv4Value::Of(outcome.target.address).Format(box);
-        int used = snprintf(text, size, "Some sends failed: the wake packet for %s went %d of %d times to %s", shown,
-                            sent.box, WAKE_SENDS, box);
+        // Three lines at most, with the longest addresses.
+        int used = snprintf(text, size, "Some sends failed: wake packet for %s, %d of %d to %s", shown, sent.box,
+                            WAKE_SENDS, box);
         if (outcome.target.has_broadcast && used > 0 && used < size) {
             Ipv4Value::Of(outcome.target.broadcast).Format(broadcast);
             used += snprintf(text + used, size - used, ", %d of %d to %s", sent.broadcast, WAKE_SENDS, broadcast);
         }
-        if (used > 0 && used < size) snprintf(text + used, size - used, " (UDP port %u).", (unsigned)WAKE_PORT);
+        if (used > 0 && used < size) snprintf(text + used, size - used, ".");
     }
 }
 

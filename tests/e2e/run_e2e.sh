@@ -728,8 +728,12 @@ else
     [[ $out == "Refused: a broadcast or multicast hardware address"*"Nothing was sent." ]] && [ ! -s "$work/wake.hex" ] &&
         pass "Wake box: a broadcast hardware address is refused with the reason, nothing sent" ||
         fail "Wake box: a broadcast hardware address is refused with the reason, nothing sent" "[$out] $(wc -l <"$work/wake.hex") datagrams"
-    # Its longest messages: that refusal, and a partial failure to the longest addresses.
-    inside=$(wb inside) && wb set-text 1303 "Some sends failed: the wake packet for 02:1a:2b:3c:4d:5e went 3 of 3 times to 127.255.255.254, 0 of 3 to 127.255.255.255 (UDP port 9)." >/dev/null &&
+    # Its longest messages: that refusal, a malformed address, a partial failure to the longest
+    # addresses.
+    inside=$(wb inside) &&
+        wb set-text 1303 "Not a hardware address: type six pairs of hex digits with colons or dashes, as 00:1a:2b:3c:4d:5e. Nothing was sent." >/dev/null &&
+        inside="$inside $(wb inside)" &&
+        wb set-text 1303 "Some sends failed: wake packet for 02:1a:2b:3c:4d:5e, 3 of 3 to 127.255.255.254, 0 of 3 to 127.255.255.255." >/dev/null &&
         inside="$inside $(wb inside)" && pass "Wake box holds its longest messages whole" ||
         fail "Wake box holds its longest messages whole" "$inside"
     wb set-text 1302 " 02-1A-2B-3C-4D-60 " >/dev/null && out=$(wb name-event 1303 1 5)
@@ -742,6 +746,19 @@ else
         fail "Wake box takes a hardware address with dashes, capitals and spaces, and keeps it with colons" \
             "[$out] [$got]; Wake Addresses [$(reg_value "Wake Addresses")]"
     wb command 2 >/dev/null; sleep 0.3
+    # Enter held in a text field follows the held-key rule: with a command open at a silent box,
+    # the first Enter's free-text line goes behind it and the repeats are dropped.
+    drv set-text 1044 $BOX_SILENT >/dev/null && drv set-text 1046 "held enter" >/dev/null
+    before=$(lines silent)
+    click 1022 && wait_lines silent $((before + 1))
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool keydown Return sleep 1.6 keyup Return
+    for _ in $(seq 1 100); do [ "$(lines silent)" -ge $((before + 2)) ] && break; sleep 0.05; done
+    sleep 1
+    got=$(hex_after silent "$before")
+    [ "$got" = "$(frame "press NUMBER1") $(frame "held enter")" ] &&
+        pass "Enter held in a text field sends one line while a command is under way" ||
+        fail "Enter held in a text field sends one line while a command is under way" "box got [$got]"
+    drv set-text 1046 "" >/dev/null
     drv set-text 1044 $BOX_A >/dev/null
     # Ctrl+1: the first favourite's keys in order, the third not before the pause after the second
     # has passed (the box's times: the third's accept against the second's end).

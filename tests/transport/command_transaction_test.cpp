@@ -189,6 +189,20 @@ TEST_F(Transaction, ThreeStartsGiveThreeConnectionsEachWithItsOwnBytesInOrder)
     EXPECT_EQ(seen[2].bytes, Wire(KEY_OK));
     EXPECT_EQ(owner.Count(WM_TXN_DONE), 3u);
     EXPECT_EQ(owner.Count(WM_TXN_SENT), 3u);
+
+    // Several as one: a part that cannot be made starts none ("05" of "705" never goes); whole,
+    // they arrive in order.
+    const CommandPart bad[3] = {{KEY_NUMBER7.bytes, KEY_NUMBER7.length, 1}, {NULL, 0, 2},
+                                {KEY_NUMBER5.bytes, KEY_NUMBER5.length, 3}};
+    EXPECT_FALSE(CommandTransaction::StartAll(owner.window, BOX_5, DEVICE_COMMAND_PORT, bad, 3));
+    const CommandPart parts[3] = {bad[0], {KEY_NUMBER0.bytes, KEY_NUMBER0.length, 2}, bad[2]};
+    ASSERT_TRUE(CommandTransaction::StartAll(owner.window, BOX_5, DEVICE_COMMAND_PORT, parts, 3));
+    ASSERT_TRUE(owner.PumpUntilDone(6, 20000));
+    ASSERT_TRUE(box.WaitForCommands(6, 5000));
+    owner.PumpFor(300);
+    seen = box.Connections();
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen[3].bytes + seen[4].bytes + seen[5].bytes, Wire(KEY_NUMBER7) + Wire(KEY_NUMBER0) + Wire(KEY_NUMBER5));
 }
 
 TEST_F(Transaction, KeepsOrderWhenTheBoxAnswersAfterRandomDelays)
