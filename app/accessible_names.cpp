@@ -62,7 +62,11 @@ const AccessibilityFunctions *Functions()
                : NULL;
 }
 
-bool IsSelf(const VARIANT &child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
+// A reader may name the control itself by an empty child id, as by CHILDID_SELF.
+bool IsSelf(const VARIANT &child)
+{
+    return child.vt == VT_EMPTY || (child.vt == VT_I4 && child.lVal == CHILDID_SELF);
+}
 
 // The system's object for the control, with the name replaced. A COM object has to derive from
 // its interface; everything but the name is passed to the system's object.
@@ -199,7 +203,8 @@ LRESULT AnswerGetObject(HWND control, WPARAM wParam)
     named->alloc_string = functions->alloc_string;
     LRESULT result = functions->lresult_from_object(ACCESSIBLE_IID, wParam, named);
     named->Release();  // the result holds its own reference
-    return result;
+    // A failure is a COM error code, not an answer: the control's own answer is given instead.
+    return FAILED((HRESULT)result) ? 0 : result;
 }
 
 LRESULT CALLBACK NamedControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)

@@ -1,6 +1,7 @@
 #include "app/delivery_sign.h"
 
 #include <commctrl.h>
+#include <string.h>
 
 #include "address/ipv4_value.h"
 #include "app/window_ids.h"
@@ -173,20 +174,28 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
 {
     char command[KEY_NAME_MAX + 24];
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
-    char dotted[IPV4_TEXT_SIZE];
+    char dotted[IPV4_TEXT_SIZE], explanation[SIGN_EXPLANATION_MAX];
     Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
-    wsprintfA(sign->explanation, "%s was not sent to %s: %s.%s%s", command, dotted,
+    wsprintfA(explanation, "%s was not sent to %s: %s.%s%s", command, dotted,
               UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
+    // The same words again (a program that posts thousands of keys the transport refuses) draw
+    // nothing: the window's queue is not held by redrawing them.
+    if (sign->undelivered && !sign->own_words && strcmp(explanation, sign->explanation) == 0) return 0;
+    lstrcpynA(sign->explanation, explanation, SIGN_EXPLANATION_MAX);
     return ShowSignExplanation(window, sign);
 }
 
-LRESULT ShowSignExplanation(HWND window, DeliverySign *sign)
+namespace {
+
+// The sign with that label and the explanation in sign->explanation; the label is drawn and
+// announced when its words change.
+void ShowSign(HWND window, DeliverySign *sign, const char *label, bool own_words)
 {
-    bool was_shown = sign->undelivered && !sign->own_words;
+    bool was_shown = sign->undelivered && !sign->own_words && !own_words;
     sign->undelivered = true;
-    sign->own_words = false;
+    sign->own_words = own_words;
     if (!was_shown) {
-        SetDlgItemTextA(window, IDC_ADDRESS_LABEL, SIGN_LABEL_TEXT);
+        SetDlgItemTextA(window, IDC_ADDRESS_LABEL, label);
         RedrawLabelAndField(window);
         // After the sign is drawn: the accessibility DLLs load the first time.
         if (!sign->live_region_tried) MakeLiveRegion(GetDlgItem(window, IDC_ADDRESS_LABEL));
@@ -196,21 +205,20 @@ LRESULT ShowSignExplanation(HWND window, DeliverySign *sign)
     // The sign drawn first: making the tooltip the first time takes a moment.
     if (!sign->tip_tried) CreateSignTip(window, sign);
     SetTipText(window, sign, sign->explanation);
+}
+
+}  // namespace
+
+LRESULT ShowSignExplanation(HWND window, DeliverySign *sign)
+{
+    ShowSign(window, sign, SIGN_LABEL_TEXT, false);
     return 0;
 }
 
 void ShowSignWords(HWND window, DeliverySign *sign, const char *label, const char *explanation)
 {
     lstrcpynA(sign->explanation, explanation, sizeof(sign->explanation));
-    sign->undelivered = true;
-    sign->own_words = true;
-    SetDlgItemTextA(window, IDC_ADDRESS_LABEL, label);
-    RedrawLabelAndField(window);
-    if (!sign->live_region_tried) MakeLiveRegion(GetDlgItem(window, IDC_ADDRESS_LABEL));
-    sign->live_region_tried = true;
-    AnnounceSign(window, true);
-    if (!sign->tip_tried) CreateSignTip(window, sign);
-    SetTipText(window, sign, sign->explanation);
+    ShowSign(window, sign, label, true);
 }
 
 void AddToSignExplanation(HWND window, DeliverySign *sign, const char *line)

@@ -1,6 +1,7 @@
 #include "app/favourites.h"
 
 #include "app/key_repeat.h"
+#include "app/keyboard_keys.h"
 #include "app/remote_control.h"
 #include "app/window_ids.h"
 #include "app/window_state.h"
@@ -164,7 +165,7 @@ bool TranslateFavouriteKey(HWND window, const MSG *msg)
     if (msg->message != WM_KEYDOWN || msg->wParam < '1' || msg->wParam > '9') return false;
     if (msg->hwnd != window && !IsChild(window, msg->hwnd)) return false;
     // Ctrl+digit alone: with Alt too it is AltGr, which types a character.
-    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0) return false;
+    if (!CtrlAloneDown()) return false;
     // A held key does not choose the favourite again with every repeat.
     if ((msg->lParam & KEY_WAS_DOWN) == 0) ChooseFavourite(window, (int)(msg->wParam - '1'));
     return true;

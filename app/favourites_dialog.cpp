@@ -44,7 +44,7 @@ struct FavouritesDialog {
     HFONT font;          // the dialog's; deleted when it closes or is replaced
 };
 
-FavouritesDialog *StateOf(HWND dialog) { return (FavouritesDialog *)GetWindowLongPtrA(dialog, DWLP_USER); }
+FavouritesDialog *StateOf(HWND dialog) { return (FavouritesDialog *)DialogState(dialog); }
 
 std::string FieldText(HWND dialog, int id)
 {
@@ -148,8 +148,7 @@ void Edit(HWND dialog, FavouritesUse *use, int id)
 
 BOOL OnInitDialog(HWND dialog, FavouritesDialog *box)
 {
-    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
-    BuildDialog(dialog, box->main_window, FAVOURITES_LAYOUT, &box->font);
+    BeginDialog(dialog, box, box->main_window, FAVOURITES_LAYOUT, &box->font);
     SendDlgItemMessageA(dialog, IDC_FAV_NAME, EM_LIMITTEXT, FAVOURITE_NAME_MAX, 0);
     SendDlgItemMessageA(dialog, IDC_FAV_KEYS, EM_LIMITTEXT, FIELD_TEXT_MAX, 0);
     ShowList(dialog, *box->use, box->use->list.empty() ? -1 : 0);

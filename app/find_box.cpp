@@ -11,6 +11,7 @@
 #include "app/accessible_names.h"
 #include "address/address.h"
 #include "app/keypad.h"
+#include "app/keyboard_keys.h"
 #include "app/layout.h"
 #include "app/main_window.h"
 #include "app/recent_boxes.h"
@@ -57,7 +58,7 @@ struct FindBox {
     unsigned total, tried, found;
 };
 
-FindBox *StateOf(HWND dialog) { return (FindBox *)GetWindowLongPtrA(dialog, DWLP_USER); }
+FindBox *StateOf(HWND dialog) { return (FindBox *)DialogState(dialog); }
 
 // A screen reader hears each new status, wherever the focus is.
 void ShowStatus(HWND dialog, const char *text)
@@ -162,8 +163,7 @@ void ListRecentBoxes(HWND dialog, const RecentBoxes &recent)
 
 BOOL OnInitDialog(HWND dialog, FindBox *box)
 {
-    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)box);
-    BuildDialog(dialog, box->main_window, FIND_BOX_LAYOUT, &box->font);
+    BeginDialog(dialog, box, box->main_window, FIND_BOX_LAYOUT, &box->font);
     GiveAccessibleName(GetDlgItem(dialog, IDC_FIND_RANGE), L"Range");
     GiveAccessibleName(GetDlgItem(dialog, IDC_FIND_LIST), L"Boxes found");
     SendDlgItemMessageA(dialog, IDC_FIND_RANGE, EM_LIMITTEXT, SEARCH_RANGE_TEXT_MAX, 0);
@@ -381,7 +381,7 @@ bool TranslateFindBoxKey(HWND window, const MSG *msg)
     if (msg->message != WM_KEYDOWN || msg->wParam != 'F') return false;
     if (msg->hwnd != window && !IsChild(window, msg->hwnd)) return false;
     // Ctrl+F alone: with Alt too it is AltGr, which types a character.
-    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0) return false;
+    if (!CtrlAloneDown()) return false;
     OpenFindBox(window);
     return true;
 }

@@ -9,6 +9,7 @@
 #include "transport/command_transaction.h"
 
 #include <string.h>
+#include <new>
 
 int ReadAddressField(HWND window, unsigned char *address, int field_id)
 {
@@ -76,14 +77,20 @@ bool RemoteControl::SendKeyCommands(HWND window, unsigned id)
 
 bool RemoteControl::SendKeys(HWND window, const KeyCommand *const *keys, int count)
 {
+    if (count <= 0) return false;
     // A button's keys go whole or not at all: half a channel number would tune another channel.
     if (TransactionRoomFor(device_address, DEVICE_COMMAND_PORT) < count) {
         ShowNotStarted(window, device_address, WSAETOOMANYREFS, KeyCommandTag(keys[0]));
         return false;
     }
-    // Started one after another; the transport keeps them in this order at the box.
-    for (int i = 0; i < count; ++i) SendKey(window, keys[i]->bytes, keys[i]->length, KeyCommandTag(keys[i]));
-    return true;
+    // Started as one, all or none (a start may fail for want of memory or a thread); the
+    // transport keeps them in this order at the box.
+    CommandPart *parts = new (std::nothrow) CommandPart[count];
+    for (int i = 0; parts && i < count; ++i) parts[i] = CommandPart{keys[i]->bytes, keys[i]->length, KeyCommandTag(keys[i])};
+    bool started = parts && CommandTransaction::StartAll(window, device_address, DEVICE_COMMAND_PORT, parts, count);
+    delete[] parts;
+    if (!started) ShowNotStarted(window, device_address, WSAENOBUFS, KeyCommandTag(keys[0]));
+    return started;
 }
 
 bool RemoteControl::SendFreeText(HWND window)

@@ -1,6 +1,10 @@
 #include "app/key_repeat.h"
 
 #include "app/key_commands.h"
+#include "app/remote_control.h"
+#include "app/window_state.h"
+#include "transport/command_protocol.h"
+#include "transport/command_transaction.h"
 
 namespace {
 
@@ -28,6 +32,12 @@ UINT NextRepeatMs()
 }
 
 bool RepeatWaits(HWND window) { return CommandUnderWayForBoxInUse(window); }
+
+bool FreeTextRepeatWaits(HWND window)
+{
+    RemoteWindowState *state = WindowStateOf(window);
+    return state && state->remote && TransactionsUnderWayFor(state->remote->device_address, DEVICE_COMMAND_PORT) > 0;
+}
 
 void NoteMediaKeyDown(KeyRepeat *repeat, bool passed) { repeat->media_key_down_passed = passed; }
 

@@ -19,6 +19,9 @@ UINT FirstRepeatMs();
 UINT NextRepeatMs();
 // A repeat is dropped while a command for the box in use is under way.
 bool RepeatWaits(HWND window);
+// The same for a held Enter in a text field, which sends the free-text line to the box the
+// remote holds (the address field is not read for it).
+bool FreeTextRepeatWaits(HWND window);
 // The keyboard step has judged a media key's key-down (passed or held back); its WM_APPCOMMAND
 // follows.
 void NoteMediaKeyDown(KeyRepeat *repeat, bool passed);

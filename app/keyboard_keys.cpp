@@ -87,11 +87,19 @@ bool TranslateKeypadKey(HWND window, const MSG *msg)
         NoteMediaKeyDown(&state->repeat, !hold_back);
         return hold_back;
     }
-    if (IsTextField(window, msg->hwnd)) return false;  // typing edits the text
+    if (IsTextField(window, msg->hwnd)) {
+        // Typing edits the text; a held Enter sends the line again only once the last has gone.
+        return virtual_key == VK_RETURN && repeat && FreeTextRepeatWaits(window);
+    }
     // The dialog manager turns each repeat of a held Return on a button into a click.
     if (virtual_key == VK_RETURN) return hold_back;
     const KeyboardKey *key = FindKeyboardKey(virtual_key);
     if (!key) return false;
     if (!hold_back) ClickButton(window, &state->pressed, key->id);
     return true;
+}
+
+bool CtrlAloneDown()
+{
+    return GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0 && GetKeyState(VK_SHIFT) >= 0;
 }

@@ -16,3 +16,6 @@ extern const int KEYBOARD_KEY_COUNT;
 // The message loop's step before the dialog manager: a keypad key pressed outside the two text
 // fields is sent as a click on its button. Returns true when it took the message.
 bool TranslateKeypadKey(HWND window, const MSG *msg);
+// Ctrl held alone: not with Alt (Ctrl+Alt is AltGr, which types a character) nor with Shift.
+// The test of the window's Ctrl+letter and Ctrl+digit commands.
+bool CtrlAloneDown();

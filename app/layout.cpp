@@ -108,6 +108,14 @@ void BuildDialog(HWND dialog, HWND main_window, const DialogLayout &layout, HFON
     PlaceDialog(dialog, main_window, layout, dpi);
 }
 
+void BeginDialog(HWND dialog, void *state, HWND main_window, const DialogLayout &layout, HFONT *font)
+{
+    SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)state);
+    BuildDialog(dialog, main_window, layout, font);
+}
+
+void *DialogState(HWND dialog) { return (void *)GetWindowLongPtrA(dialog, DWLP_USER); }
+
 INT_PTR AnswerLayoutMessage(HWND dialog, const DialogLayout &layout, HFONT *font, UINT message, WPARAM wParam,
                             LPARAM lParam)
 {

@@ -53,6 +53,10 @@ struct DialogLayout {
 // *font (the dialog deletes it when it is destroyed), and the dialog sized to them, centred over
 // the main window and wholly on its monitor where it fits.
 void BuildDialog(HWND dialog, HWND main_window, const DialogLayout &layout, HFONT *font);
+// WM_INITDIALOG's shared steps: the dialog keeps its state (the caller's, for as long as the
+// dialog runs), which DialogState gives back (null before), then BuildDialog.
+void BeginDialog(HWND dialog, void *state, HWND main_window, const DialogLayout &layout, HFONT *font);
+void *DialogState(HWND dialog);
 // What every such dialog answers alike, for its procedure to return after its own messages: the
 // close box closes (IDCANCEL); on WM_DPICHANGED it takes the suggested rectangle and its controls
 // and font follow; WM_GETDPISCALEDSIZE keeps the size linear (the client area scaled, with that

@@ -85,14 +85,14 @@ int ReadPause(int count, char *const *words, int *at, std::vector<KeyStep> *step
 }
 
 // "/wake", and the hardware address after it when the next word has its form. A word with
-// colons that is not one is an error rather than a key.
+// colons or dashes (no key's name has either) that is not one is an error rather than a key.
 int ReadWake(int count, char *const *words, int *at, std::vector<KeyStep> *steps, std::string *error)
 {
     KeyStep step = {STEP_WAKE, nullptr, std::string(), 0, false, {0}};
-    if (*at + 1 < count && strchr(words[*at + 1], ':')) {
-        if (!ParseHardwareAddress(words[*at + 1], step.hardware)) {
-            *error = "/wake " + QuotedWord(words[*at + 1]) + ": a hardware address is six pairs of hex digits "
-                     "with colons, as 00:1a:2b:3c:4d:5e";
+    if (*at + 1 < count && strpbrk(words[*at + 1], ":-")) {
+        HardwareAddressCheck check = ParseHardwareAddress(words[*at + 1], step.hardware);
+        if (check != HARDWARE_OK) {
+            *error = "/wake " + QuotedWord(words[*at + 1]) + ": " + HardwareAddressRule(check);
             return KEY_WORD_BAD;
         }
         step.hardware_given = true;

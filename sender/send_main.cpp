@@ -40,10 +40,11 @@ struct SendRun {
     Ipv4Value address = {{0, 0, 0, 0}};
     std::vector<CommandState> states;  // by step
     std::vector<const char *> not_sent_why;  // by step: why it was not sent, or null
+    std::vector<bool> ended;                 // by step: the command has ended, or could not start
     size_t next_step = 0;
     size_t started = 0;   // transactions started
     size_t settled = 0;   // of those, sent or reported undelivered
-    size_t ended = 0;     // of those, ended (WM_TXN_DONE)
+    size_t ended_count = 0;  // of those, ended (WM_TXN_DONE)
     bool pausing = false; // a /wait runs
     bool any_not_sent = false;
     bool no_connection = false;  // some key was not sent because no connection was made
@@ -98,6 +99,7 @@ void StartCommand(HWND window, size_t index)
     if (!CommandTransaction::Start(window, g_Run.address.bytes, DEVICE_COMMAND_PORT, bytes, length,
                                    (unsigned short)(index + 1))) {
         ReportNotSent(index, "it could not be started");
+        g_Run.ended[index] = true;  // nothing under way
         return;
     }
     g_Run.states[index] = COMMAND_UNDER_WAY;
@@ -125,6 +127,7 @@ void Wake(size_t index)
 // before it has been sent or has failed. Ends the loop when nothing is left.
 void Advance(HWND window)
 {
+    if (g_Run.out_of_time) return;  // past the bound nothing more starts: the program is ending
     while (!g_Run.pausing && g_Run.next_step < g_Run.plan.steps.size()) {
         const KeyStep &step = g_Run.plan.steps[g_Run.next_step];
         if (step.kind == STEP_WAKE) {
@@ -138,12 +141,12 @@ void Advance(HWND window)
             }
             Sleep(step.wait_ms);  // no timer: the notices wait in the queue meanwhile
         } else {
-            if (g_Run.started - g_Run.ended >= SEND_AHEAD) return;
+            if (g_Run.started - g_Run.ended_count >= SEND_AHEAD) return;
             StartCommand(window, g_Run.next_step);
         }
         ++g_Run.next_step;
     }
-    if (!g_Run.pausing && g_Run.next_step == g_Run.plan.steps.size() && g_Run.ended == g_Run.started)
+    if (!g_Run.pausing && g_Run.next_step == g_Run.plan.steps.size() && g_Run.ended_count == g_Run.started)
         PostQuitMessage(0);
 }
 
@@ -177,13 +180,16 @@ DWORD RunBoundMs()
     return pauses + TransactionsEndWithinMs(commands) + SEND_BOUND_MARGIN_MS;
 }
 
+// Names each command that had not ended (sent or not), once: one already named as not sent
+// is not named again.
 void OnOutOfTime(HWND window)
 {
     KillTimer(window, IDT_SEND_BOUND);
+    KillTimer(window, IDT_SEND_WAIT);
     g_Run.out_of_time = true;
     for (size_t i = 0; i < g_Run.states.size(); ++i) {
         if (g_Run.plan.steps[i].kind == STEP_WAIT || g_Run.plan.steps[i].kind == STEP_WAKE) continue;
-        if (g_Run.states[i] == COMMAND_PENDING || g_Run.states[i] == COMMAND_UNDER_WAY)
+        if (!g_Run.ended[i] && !g_Run.not_sent_why[i])
             fprintf(stderr, "HalcyraSend: %s did not end within %lu s\n", CommandName(g_Run.plan.steps[i]).c_str(),
                     (unsigned long)(RunBoundMs() / 1000));
     }
@@ -202,10 +208,12 @@ void OnUndelivered(HWND window, WPARAM wParam)
     Advance(window);
 }
 
-void OnDone(HWND window, LPARAM lParam)
+void OnDone(HWND window, WPARAM wParam, LPARAM lParam)
 {
     ReleaseTransactionResult((TransactionResult *)lParam);
-    ++g_Run.ended;
+    size_t index = (size_t)DoneTag(wParam) - 1;
+    if (index < g_Run.ended.size()) g_Run.ended[index] = true;
+    ++g_Run.ended_count;
     Advance(window);
 }
 
@@ -223,7 +231,7 @@ LRESULT CALLBACK OwnerWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         OnUndelivered(window, wParam);
         return 0;
     case WM_TXN_DONE:
-        OnDone(window, lParam);
+        OnDone(window, wParam, lParam);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -284,6 +292,7 @@ int Send()
     }
     g_Run.states.assign(g_Run.plan.steps.size(), COMMAND_PENDING);
     g_Run.not_sent_why.assign(g_Run.plan.steps.size(), nullptr);
+    g_Run.ended.assign(g_Run.plan.steps.size(), false);
     if (!SetTimer(window, IDT_SEND_BOUND, RunBoundMs(), NULL)) {
         fprintf(stderr, "HalcyraSend: nothing sent: no timer to bound the run\n");
         DestroyWindow(window);

@@ -12,24 +12,29 @@ namespace {
 const DWORD WAKE_ADDRESSES_BUFFER = 512;  // room to tell an over-long value from one that fits
 const char PAIR_SEPARATOR = ';';
 
-// "a.b.c.d=hh:hh:hh:hh:hh:hh" of length characters.
-bool ReadPair(const char *text, size_t length, unsigned char *address, unsigned char *hardware)
+enum PairRead { PAIR_JUNK, PAIR_READ, PAIR_UNUSABLE };
+
+// "a.b.c.d=hh:hh:hh:hh:hh:hh" of length characters. A broadcast or multicast hardware address,
+// which older versions kept, is a pair of this program's that no wake may use: PAIR_UNUSABLE.
+PairRead ReadPair(const char *text, size_t length, unsigned char *address, unsigned char *hardware)
 {
     const char *equals = (const char *)memchr(text, '=', length);
-    if (!equals || equals == text || (size_t)(equals - text) > IPV4_TEXT_MAX) return false;
+    if (!equals || equals == text || (size_t)(equals - text) > IPV4_TEXT_MAX) return PAIR_JUNK;
     char part[IPV4_TEXT_MAX + 1];
     memcpy(part, text, (size_t)(equals - text));
     part[equals - text] = '\0';
     Ipv4Value value;
-    if (!Ipv4Value::Parse(part, &value)) return false;
+    if (!Ipv4Value::Parse(part, &value)) return PAIR_JUNK;
     size_t rest = length - (size_t)(equals - text) - 1;
-    if (rest != HARDWARE_TEXT_SIZE - 1) return false;
+    if (rest != HARDWARE_TEXT_SIZE - 1) return PAIR_JUNK;
     char typed[HARDWARE_TEXT_SIZE];
     memcpy(typed, equals + 1, rest);
     typed[rest] = '\0';
-    if (!ParseHardwareAddress(typed, hardware)) return false;
+    int hardware_read = ParseHardwareAddress(typed, hardware);
+    if (hardware_read == HARDWARE_GROUP) return PAIR_UNUSABLE;
+    if (hardware_read != HARDWARE_OK) return PAIR_JUNK;
     value.CopyTo(address);
-    return true;
+    return PAIR_READ;
 }
 
 }  // namespace
@@ -78,9 +83,12 @@ bool ReadWakeAddresses(const char *text, WakeAddresses *list)
         size_t length = end ? (size_t)(end - at) : strlen(at);
         unsigned char address[4], hardware[6];
         // A ninth pair, or a separator at the end: not this program's.
-        sound = read.count < WAKE_ADDRESSES_MAX && (!end || end[1] != '\0') && ReadPair(at, length, address, hardware);
-        for (int i = 0; sound && i < read.count; ++i) sound = memcmp(read.addresses[i], address, 4) != 0;
-        if (sound) {
+        PairRead pair = PAIR_JUNK;
+        sound = read.count < WAKE_ADDRESSES_MAX && (!end || end[1] != '\0') &&
+                (pair = ReadPair(at, length, address, hardware)) != PAIR_JUNK;
+        for (int i = 0; sound && pair == PAIR_READ && i < read.count; ++i)
+            sound = memcmp(read.addresses[i], address, 4) != 0;
+        if (sound && pair == PAIR_READ) {
             memcpy(read.addresses[read.count], address, 4);
             memcpy(read.hardware[read.count++], hardware, 6);
         }

@@ -132,42 +132,57 @@ void LetGoOfTurn(TransactionTurn *turn)
     if (turn && InterlockedDecrement(&turn->holders) == 0) free(turn);
 }
 
-LinePlace JoinBoxLine(CommandTransaction *txn)
+LinePlace JoinBoxLine(CommandTransaction *const *txns, int count)
 {
+    // One hold of the lock: no key before them can hand any of them on while they join, and
+    // they join all or none.
     AcquireSRWLockExclusive(&g_LineLock);
-    BoxLine *line = FindLine(txn);
-    if (!line || line->under_way >= TXN_MAX_WAITING_PER_BOX) {
+    BoxLine *line = FindLine(txns[0]);
+    if (!line || count > TXN_MAX_WAITING_PER_BOX - line->under_way) {
         ReleaseSRWLockExclusive(&g_LineLock);
         return LINE_FULL;
     }
-    ++line->under_way;
-    txn->line = line;
-    txn->line_seq = ++line->joined;
-    txn->previous = line->last_turn;  // the line's hold on it passes to this key
-    line->last_turn = txn->turn;
-    HoldTurn(txn->turn);
-    bool go = !line->first_held && (!txn->previous || StageOf(txn->previous) >= TURN_CONNECTING);
-    if (!go) {
+    bool first_goes = false;
+    for (int i = 0; i < count; ++i) {
+        CommandTransaction *txn = txns[i];
+        ++line->under_way;
+        txn->line = line;
+        txn->line_seq = ++line->joined;
+        txn->previous = line->last_turn;  // the line's hold on it passes to this key
+        line->last_turn = txn->turn;
+        HoldTurn(txn->turn);
+        // The ones after the first wait behind it: its turn has not begun.
+        if (i == 0 && !line->first_held && (!txn->previous || StageOf(txn->previous) >= TURN_CONNECTING)) {
+            first_goes = true;
+            continue;
+        }
         txn->next_waiting = NULL;
         if (line->last_held) line->last_held->next_waiting = txn;
         else line->first_held = txn;
         line->last_held = txn;
     }
     ReleaseSRWLockExclusive(&g_LineLock);
-    return go ? LINE_GO : LINE_HELD;
+    return first_goes ? LINE_GO : LINE_HELD;
 }
 
-void LeaveBoxLineUnstarted(CommandTransaction *txn)
+void LeaveBoxLineUnstarted(CommandTransaction *const *txns, int count)
 {
     AcquireSRWLockExclusive(&g_LineLock);
-    BoxLine *line = txn->line;
-    // It went at once, so no key is held behind it, and the line's newest turn is its own.
-    LetGoOfTurn(line->last_turn);
-    line->last_turn = txn->previous;
-    txn->previous = NULL;
-    txn->line = NULL;
-    --line->joined;
-    if (--line->under_way == 0) FreeLine(line);
+    BoxLine *line = txns[0]->line;
+    // The first went at once and has not begun, so the others are the keys held in the line
+    // (behind it, nothing before them) and the line's newest turns are theirs, newest last.
+    for (int i = count - 1; i >= 0; --i) {
+        CommandTransaction *txn = txns[i];
+        LetGoOfTurn(line->last_turn);
+        line->last_turn = txn->previous;
+        txn->previous = NULL;
+        txn->line = NULL;
+        txn->next_waiting = NULL;
+        --line->joined;
+        --line->under_way;
+    }
+    line->first_held = line->last_held = NULL;
+    if (line->under_way == 0) FreeLine(line);
     ReleaseSRWLockExclusive(&g_LineLock);
 }
 

@@ -23,10 +23,24 @@ int FrameFreeText(const char *typed, int typed_length, char *frame, int frame_si
 const int WAKE_PACKET_SIZE = 6 + 16 * 6;
 const unsigned short WAKE_PORT = 9;
 void BuildWakePacket(const unsigned char *hardware, unsigned char *packet);
-// A hardware address as typed, "00:1a:2b:3c:4d:5e" in any case: true with its six bytes when
-// ValidHWAddress takes it and it is not all zeros.
+// A hardware address as people have it: six pairs of hex digits joined by colons
+// ("00:1a:2b:3c:4d:5e", as this program shows it) or by dashes ("00-1A-2B-3C-4D-5E", as
+// ipconfig, getmac and arp print it), either case, with spaces around. It must name one
+// network card: not a broadcast or multicast address (the first byte's low bit set, as in
+// ff:ff:ff:ff:ff:ff), not all zeros.
 const int HARDWARE_TEXT_SIZE = 18;  // its 17 characters and the NUL
-bool ParseHardwareAddress(const char *text, unsigned char *hardware);
+// Room for a pasted address with spaces or a line end around it.
+const int HARDWARE_TYPED_MAX = 40;
+enum HardwareAddressCheck {
+    HARDWARE_OK = 0,
+    HARDWARE_NOT_AN_ADDRESS = 1,  // not six pairs of hex digits joined by one kind of separator
+    HARDWARE_GROUP = 2,           // a broadcast or multicast address
+    HARDWARE_ZERO = 3,            // all zeros
+};
+// Writes the six bytes only for HARDWARE_OK.
+HardwareAddressCheck ParseHardwareAddress(const char *text, unsigned char *hardware);
+// Why an address was refused, for a message: "a hardware address is ..."; "" for HARDWARE_OK.
+const char *HardwareAddressRule(HardwareAddressCheck check);
 // The directed broadcast of the network of that prefix length that holds the address (host
 // order); 0 for a prefix outside 8..30 (no local network is larger; /31 and /32 have no broadcast),
 // and never the limited broadcast 255.255.255.255.

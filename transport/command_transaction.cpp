@@ -9,6 +9,8 @@ namespace {
 
 // Started transactions that have not ended.
 volatile LONG g_UnderWay = 0;
+// A button's few keys are listed on the stack; a longer list on the heap.
+const int START_ALL_ON_STACK = 8;
 
 }  // namespace
 
@@ -74,25 +76,54 @@ void ReleaseTransactionResult(TransactionResult *result)
 bool CommandTransaction::Start(HWND owner, const unsigned char *address, unsigned short port,
                                const char *bytes, int length, unsigned short tag)
 {
-    if (!address || !bytes || length <= 0) return false;
-    CommandTransaction *txn = MakeTransaction(owner, address, port, bytes, length, tag);
-    if (!txn) return false;
-    // Counted before it joins its line: once there, a worker may end it at any moment.
-    txn->counted = true;
-    InterlockedIncrement(&g_UnderWay);
-    LinePlace place = JoinBoxLine(txn);
+    CommandPart part = {bytes, length, tag};
+    return StartAll(owner, address, port, &part, 1);
+}
+
+namespace {
+
+// Counted before they join their line: once there, a worker may end them at any moment.
+bool StartMade(CommandTransaction *const *txns, int count)
+{
+    for (int i = 0; i < count; ++i) txns[i]->counted = true;
+    InterlockedExchangeAdd(&g_UnderWay, count);
+    LinePlace place = JoinBoxLine(txns, count);
     if (place == LINE_FULL) {
-        InterlockedDecrement(&g_UnderWay);
-        ReleaseTransaction(txn);
+        InterlockedExchangeAdd(&g_UnderWay, -count);
         return false;
     }
-    // A held transaction belongs to its line from here, and one handed to a worker to the
-    // worker: Start reads nothing of it afterwards.
-    if (place == LINE_GO && !HandToWorker(txn)) {
-        LeaveBoxLineUnstarted(txn);
-        InterlockedDecrement(&g_UnderWay);
-        ReleaseTransaction(txn);
+    // Held transactions belong to their line from here, and one handed to a worker to the
+    // worker: nothing of them is read afterwards.
+    if (place == LINE_GO && !HandToWorker(txns[0])) {
+        LeaveBoxLineUnstarted(txns, count);
+        InterlockedExchangeAdd(&g_UnderWay, -count);
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool CommandTransaction::StartAll(HWND owner, const unsigned char *address, unsigned short port,
+                                  const CommandPart *parts, int count)
+{
+    if (!address || !parts || count <= 0) return false;
+    for (int i = 0; i < count; ++i)
+        if (!parts[i].bytes || parts[i].length <= 0) return false;
+    CommandTransaction *few[START_ALL_ON_STACK];
+    CommandTransaction **made =
+        count <= START_ALL_ON_STACK ? few : (CommandTransaction **)calloc((size_t)count, sizeof(CommandTransaction *));
+    if (!made) return false;
+    // Every one is made before any joins the line: without memory for the last, none goes.
+    int ready = 0;
+    while (ready < count) {
+        const CommandPart &part = parts[ready];
+        if (!(made[ready] = MakeTransaction(owner, address, port, part.bytes, part.length, part.tag))) break;
+        ++ready;
+    }
+    bool started = ready == count && StartMade(made, count);
+    if (!started)
+        for (int i = 0; i < ready; ++i) ReleaseTransaction(made[i]);
+    if (made != few) free(made);
+    return started;
 }

@@ -9,7 +9,8 @@
 extern HINSTANCE g_Instance;
 
 // Notices to the owner window, posted.
-const UINT WM_TXN_DONE = 0x8003;      // lParam is the TransactionResult (the owner owns it)
+const UINT WM_TXN_DONE = 0x8003;      // lParam is the TransactionResult (the owner owns it);
+                                      // wParam the starter's tag in the high word
 const UINT WM_TXN_SENT = 0x8006;      // the whole command was sent; wParam the starter's tag,
                                       // lParam the address
 const UINT WM_TXN_RECEIVED = 0x8007;  // the first read of the reply was made
@@ -27,6 +28,13 @@ struct TransactionResult {
 
 // Frees the reply copy, then the record; null does nothing.
 void ReleaseTransactionResult(TransactionResult *result);
+
+// One of several commands started as one (CommandTransaction::StartAll).
+struct CommandPart {
+    const char *bytes;
+    int length;
+    unsigned short tag;
+};
 
 struct TransactionTurn;  // where a transaction stands, for the one after it (box_order.cpp)
 struct BoxLine;          // the keys under way for one box (box_order.cpp)
@@ -67,6 +75,11 @@ struct CommandTransaction {
     // The tag is the starter's own (which key it was); the transport only hands it back.
     static bool Start(HWND owner, const unsigned char *address, unsigned short port,
                       const char *bytes, int length, unsigned short tag = 0);
+    // Several commands for one box as one, in order: all of them start or none does (each is
+    // made, and the line's room taken for all, before any can go), so that a button's keys
+    // never go in part. False: none started and nothing will be posted.
+    static bool StartAll(HWND owner, const unsigned char *address, unsigned short port,
+                         const CommandPart *parts, int count);
     void Connect(HWND hidden);
     void SendCommand();
     int ReceiveReply();
@@ -89,5 +102,6 @@ DWORD TransactionsEndWithinMs(int count);
 // The parts of a WM_TXN_UNDELIVERED notice.
 inline int UndeliveredError(WPARAM wParam) { return (int)LOWORD(wParam); }
 inline unsigned short UndeliveredTag(WPARAM wParam) { return HIWORD(wParam); }
+inline unsigned short DoneTag(WPARAM wParam) { return HIWORD(wParam); }
 // The address that a WM_TXN_SENT or WM_TXN_UNDELIVERED notice was for is
 // Ipv4Value::FromNotice(lParam).

@@ -52,7 +52,7 @@ void PostResult(CommandTransaction *txn)
         }
     }
     // Without memory the owner still hears that the transaction ended, with no result.
-    if (!PostMessageA(txn->owner_window, WM_TXN_DONE, 0, (LPARAM)result))
+    if (!PostMessageA(txn->owner_window, WM_TXN_DONE, MAKEWPARAM(0, txn->tag), (LPARAM)result))
         ReleaseTransactionResult(result);
 }
 

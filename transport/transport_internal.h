@@ -51,10 +51,13 @@ enum LinePlace {
 };
 TransactionTurn *NewTurn();
 void LetGoOfTurn(TransactionTurn *turn);
-// Puts the transaction last in its box's line. Call from the starting thread only.
-LinePlace JoinBoxLine(CommandTransaction *txn);
-// Takes back a transaction that JoinBoxLine has just let go, when no worker could take it.
-void LeaveBoxLineUnstarted(CommandTransaction *txn);
+// Puts the transactions (all for one box) last in its line, in order, all or none. LINE_GO: the
+// first is to be handed to a worker, the others wait behind it; LINE_HELD: all wait. Call from
+// the starting thread only.
+LinePlace JoinBoxLine(CommandTransaction *const *txns, int count);
+// Takes back transactions that JoinBoxLine has just let go (LINE_GO), when no worker could take
+// the first.
+void LeaveBoxLineUnstarted(CommandTransaction *const *txns, int count);
 // The transaction has begun its connection attempt: the next key for its box, which may now
 // get a worker and set itself up (to be handed to a worker by the caller), or null.
 CommandTransaction *MarkConnectingInLine(CommandTransaction *txn);

@@ -502,6 +502,8 @@ TEST_F(Settings, WakeAddresses)
     const Case cases[] = {
         {REG_SZ, std::string("127.0.0.5=00:1A:2b:3c:4d:5e;10.1.2.3=02:00:00:00:00:01") + '\0',
          "127.0.0.5=00:1a:2b:3c:4d:5e;10.1.2.3=02:00:00:00:00:01"},
+        // A multicast pair kept by an older version: left out, the others kept.
+        {REG_SZ, std::string("127.0.0.5=01:00:5e:00:00:01;10.1.2.3=02:00:00:00:00:01") + '\0', "10.1.2.3=02:00:00:00:00:01"},
         {REG_BINARY, std::string("127.0.0.5=00:1a:2b:3c:4d:5e") + '\0', ""},  // foreign type
         {REG_SZ, nine + '\0', ""},                                              // nine pairs
         {REG_SZ, std::string("127.0.0.5=00:1a:2b:3c:4d") + '\0', ""},

@@ -687,12 +687,13 @@ else
     drv set-text 1044 $NOBODY >/dev/null
     click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+w
     out="$(wb get-text 1302)|"
-    wb set-text 1302 00:1a:2b:3c:4d >/dev/null && wb command 1 >/dev/null && out="$out$(wb get-text 1303)"
+    wb set-text 1302 00:1a:2b:3c:4d >/dev/null && out="$out$(wb name-event 1303 1 5)"
     sleep 0.5
-    [ "$out" = "|Not a hardware address: type six pairs of hex digits with colons, as 00:1a:2b:3c:4d:5e. Nothing was sent." ] &&
+    [ "$out" = "|Not a hardware address: type six pairs of hex digits with colons or dashes, as 00:1a:2b:3c:4d:5e. Nothing was sent." ] &&
         [ ! -s "$work/wake.hex" ] && pass "Wake box: a malformed hardware address is refused, nothing sent" ||
         fail "Wake box: a malformed hardware address is refused, nothing sent" "[$out] $(wc -l <"$work/wake.hex") datagrams"
-    wb set-text 1302 02:1A:2b:3c:4d:5e >/dev/null && wb command 1 >/dev/null && out=$(wb get-text 1303)
+    # The sends go on a worker: the status changes (and is announced) once they have gone.
+    wb set-text 1302 02:1A:2b:3c:4d:5e >/dev/null && out=$(wb name-event 1303 1 5)
     for _ in $(seq 1 100); do [ "$(wc -l <"$work/wake.hex")" -ge 3 ] && break; sleep 0.05; done
     sleep 0.5  # any broadcast copies
     packet="ffffffffffff$(printf '021a2b3c4d5e%.0s' $(seq 16))"
@@ -714,6 +715,55 @@ else
     [ "$out" = 02:1a:2b:3c:4d:5e ] && [[ $tip == *"Wake box (Ctrl+W) may switch it on."* ]] &&
         pass "the kept address fills Wake box, and the sign offers it for a box that takes no connection" ||
         fail "the kept address fills Wake box, and the sign offers it for a box that takes no connection" "[$out] [$tip]"
+    # Wake box for the keyboard and a screen reader; hardware addresses as ipconfig prints them
+    # (dashes, capitals, spaces around) sent and kept in the colon form; a broadcast one refused.
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+w
+    out=$(for id in 1302 1 2; do wb acc-name $id; done | tr '\n' ' ')
+    [ "$out" = "Hardware address|Alt+H Wake|Alt+W Close|Alt+C " ] &&
+        pass "Wake box: names and mnemonics as a screen reader reads them" ||
+        fail "Wake box: names and mnemonics as a screen reader reads them" "[$out]"
+    : >"$work/wake.hex"
+    wb set-text 1302 "ff-ff-ff-ff-ff-ff" >/dev/null && out=$(wb name-event 1303 1 5)
+    sleep 0.5
+    [[ $out == "Refused: a broadcast or multicast hardware address"*"Nothing was sent." ]] && [ ! -s "$work/wake.hex" ] &&
+        pass "Wake box: a broadcast hardware address is refused with the reason, nothing sent" ||
+        fail "Wake box: a broadcast hardware address is refused with the reason, nothing sent" "[$out] $(wc -l <"$work/wake.hex") datagrams"
+    # Its longest messages: that refusal, a malformed address, a partial failure to the longest
+    # addresses.
+    inside=$(wb inside) &&
+        wb set-text 1303 "Not a hardware address: type six pairs of hex digits with colons or dashes, as 00:1a:2b:3c:4d:5e. Nothing was sent." >/dev/null &&
+        inside="$inside $(wb inside)" &&
+        wb set-text 1303 "Some sends failed: wake packet for 02:1a:2b:3c:4d:5e, 3 of 3 to 127.255.255.254, 0 of 3 to 127.255.255.255." >/dev/null &&
+        inside="$inside $(wb inside)" && pass "Wake box holds its longest messages whole" ||
+        fail "Wake box holds its longest messages whole" "$inside"
+    wb set-text 1302 " 02-1A-2B-3C-4D-60 " >/dev/null && out=$(wb name-event 1303 1 5)
+    for _ in $(seq 1 100); do [ "$(wc -l <"$work/wake.hex")" -ge 3 ] && break; sleep 0.05; done
+    got=$(sort -u "$work/wake.hex")
+    [ "$out" = "Sent the wake packet for 02:1a:2b:3c:4d:60 to $NOBODY and 127.255.255.255, UDP port 9, 3 times." ] &&
+        [ "$got" = "ffffffffffff$(printf '021a2b3c4d60%.0s' $(seq 16))" ] &&
+        [ "$(reg_value "Wake Addresses")" = "$NOBODY=02:1a:2b:3c:4d:60" ] &&
+        pass "Wake box takes a hardware address with dashes, capitals and spaces, and keeps it with colons" ||
+        fail "Wake box takes a hardware address with dashes, capitals and spaces, and keeps it with colons" \
+            "[$out] [$got]; Wake Addresses [$(reg_value "Wake Addresses")]"
+    # Closed (Escape) while its sends are under way (they take 200 ms): the window goes on.
+    wb post-command 1 >/dev/null && xdotool key Escape
+    sleep 1
+    [ "$(drv get-text 1044)" = $NOBODY ] &&
+        pass "Wake box closed while it sends: the window goes on" ||
+        fail "Wake box closed while it sends: the window goes on" "address field [$(drv get-text 1044)]"
+    # Enter held in a text field follows the held-key rule: with a command open at a silent box,
+    # the first Enter's free-text line goes behind it and the repeats are dropped.
+    drv set-text 1044 $BOX_SILENT >/dev/null && drv set-text 1046 "held enter" >/dev/null
+    before=$(lines silent)
+    click 1022 && wait_lines silent $((before + 1))
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool keydown Return sleep 1.6 keyup Return
+    for _ in $(seq 1 100); do [ "$(lines silent)" -ge $((before + 2)) ] && break; sleep 0.05; done
+    sleep 1
+    got=$(hex_after silent "$before")
+    [ "$got" = "$(frame "press NUMBER1") $(frame "held enter")" ] &&
+        pass "Enter held in a text field sends one line while a command is under way" ||
+        fail "Enter held in a text field sends one line while a command is under way" "box got [$got]"
+    drv set-text 1046 "" >/dev/null
     drv set-text 1044 $BOX_A >/dev/null
     # Ctrl+1: the first favourite's keys in order, the third not before the pause after the second
     # has passed (the box's times: the third's accept against the second's end).

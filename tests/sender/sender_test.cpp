@@ -151,6 +151,8 @@ TEST_F(SenderTest, BadArgumentsSendNothingAndNameTheArgument)
         {b + "/wait", "/wait needs"},
         {b + "/wake 00:1a:2b:3c:4d", "/wake \"00:1a:2b:3c:4d\": a hardware address"},
         {b + "/wake 00:00:00:00:00:00", "/wake \"00:00:00:00:00:00\""},
+        {b + "/wake ff-ff-ff-ff-ff-ff", "/wake \"ff-ff-ff-ff-ff-ff\": a broadcast or multicast hardware address"},
+        {b + "/wake 00-1a:2b-3c:4d-5e", "/wake \"00-1a:2b-3c:4d-5e\": a hardware address"},
         {b + "/bogus", "\"/bogus\""},
         {BOX, "nothing to send"},
     };
@@ -210,6 +212,7 @@ TEST_F(SenderTest, WakeSendsThePacketThreeTimesThenTheKeys)
     const Row rows[] = {
         {std::string(BOX) + " /wake 00:1A:2b:3c:4d:5f /wait 0 POWER", 0, {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5f}, 1},
         {std::string(BOX) + " /wake", 0, {0x02, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, 0},
+        {std::string(BOX) + " /wake \" 00-1A-2b-3C-4d-60 \"", 0, {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x60}, 0},
         {std::string(NOBODY) + " /wake POWER", 2, {0}, 0},  // nothing kept for that box
     };
     for (const Row &row : rows) {

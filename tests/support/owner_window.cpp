@@ -14,6 +14,7 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
                   message == WM_TXN_UNDELIVERED)) {
         OwnerEvent event = {};
         event.message = message;
+        event.wparam = wParam;
         if (message == WM_TXN_DONE) {
             TransactionResult *result = (TransactionResult *)lParam;
             event.has_result = result != NULL;
@@ -26,7 +27,6 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             ReleaseTransactionResult(result);
         }
         if (message == WM_TXN_UNDELIVERED) {
-            event.wparam = wParam;
             Ipv4Value::FromNotice((uintptr_t)lParam).CopyTo(event.address);
         }
         owner->events.push_back(event);

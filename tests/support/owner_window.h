@@ -12,7 +12,7 @@ struct OwnerEvent {
     std::string reply;      // DONE only: the received bytes
     bool reply_null;        // DONE only: received_bytes was null
     unsigned char address[4];   // DONE and UNDELIVERED
-    WPARAM wparam;              // UNDELIVERED: the error and the tag
+    WPARAM wparam;              // UNDELIVERED: the error and the tag; DONE, SENT: the tag
 };
 
 struct OwnerWindow {

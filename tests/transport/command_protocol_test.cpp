@@ -55,3 +55,45 @@ TEST(WakePacket, SixFfThenTheAddressSixteenTimesToTheBoxNetworksBroadcast)
     };
     for (const auto &row : rows) EXPECT_EQ(DirectedBroadcast(row[0], (unsigned)row[1]), row[2]) << std::hex << row[0];
 }
+
+// Hardware addresses as people have them: colons or dashes, either case, spaces around; kept in
+// the colon form's bytes. Broadcast, multicast and all zeros name no one card.
+TEST(HardwareAddress, ColonsOrDashesEitherCaseAndOnlyOneCard)
+{
+    const unsigned char card[6] = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e};
+    const struct {
+        const char *text;
+        HardwareAddressCheck check;
+    } rows[] = {
+        {"00:1a:2b:3c:4d:5e", HARDWARE_OK},
+        {"00-1A-2B-3C-4D-5E", HARDWARE_OK},  // as ipconfig /all, getmac and arp -a print it
+        {"00-1a-2B-3c-4D-5e", HARDWARE_OK},
+        {"  00:1A:2b:3c:4d:5e \t\r\n", HARDWARE_OK},
+        {" 00-1a-2b-3c-4d-5e", HARDWARE_OK},
+        {"00:1a-2b:3c:4d:5e", HARDWARE_NOT_AN_ADDRESS},  // one kind of separator
+        {"00.1a.2b.3c.4d.5e", HARDWARE_NOT_AN_ADDRESS},
+        {"00 1a 2b 3c 4d 5e", HARDWARE_NOT_AN_ADDRESS},
+        {"00:1a:2b:3c:4d", HARDWARE_NOT_AN_ADDRESS},
+        {"00:1a:2b:3c:4d:5e:6f", HARDWARE_NOT_AN_ADDRESS},
+        {"001a2b3c4d5e", HARDWARE_NOT_AN_ADDRESS},
+        {"0g:1a:2b:3c:4d:5e", HARDWARE_NOT_AN_ADDRESS},
+        {"00:1a:2b:3c:4d:5e x", HARDWARE_NOT_AN_ADDRESS},
+        {"", HARDWARE_NOT_AN_ADDRESS},
+        {"ff:ff:ff:ff:ff:ff", HARDWARE_GROUP},  // broadcast
+        {"FF-FF-FF-FF-FF-FF", HARDWARE_GROUP},
+        {"01:00:5e:00:00:fb", HARDWARE_GROUP},  // multicast
+        {"33-33-00-00-00-01", HARDWARE_GROUP},
+        {"00:00:00:00:00:00", HARDWARE_ZERO},
+        {"00-00-00-00-00-00", HARDWARE_ZERO},
+    };
+    for (const auto &row : rows) {
+        unsigned char got[6] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+        EXPECT_EQ(ParseHardwareAddress(row.text, got), row.check) << row.text;
+        if (row.check == HARDWARE_OK) EXPECT_EQ(memcmp(got, card, 6), 0) << row.text;
+        else EXPECT_EQ(got[0], 0xEE) << row.text << ": nothing written";
+        EXPECT_EQ(*HardwareAddressRule(row.check) == '\0', row.check == HARDWARE_OK) << row.text;
+    }
+    unsigned char got[6];
+    EXPECT_EQ(ParseHardwareAddress(std::string(HARDWARE_TYPED_MAX + 1, ' ').c_str(), got), HARDWARE_NOT_AN_ADDRESS);
+    EXPECT_NE(std::string(HardwareAddressRule(HARDWARE_GROUP)).find("broadcast or multicast"), std::string::npos);
+}

@@ -189,6 +189,20 @@ TEST_F(Transaction, ThreeStartsGiveThreeConnectionsEachWithItsOwnBytesInOrder)
     EXPECT_EQ(seen[2].bytes, Wire(KEY_OK));
     EXPECT_EQ(owner.Count(WM_TXN_DONE), 3u);
     EXPECT_EQ(owner.Count(WM_TXN_SENT), 3u);
+
+    // Several as one: a part that cannot be made starts none ("05" of "705" never goes); whole,
+    // they arrive in order.
+    const CommandPart bad[3] = {{KEY_NUMBER7.bytes, KEY_NUMBER7.length, 1}, {NULL, 0, 2},
+                                {KEY_NUMBER5.bytes, KEY_NUMBER5.length, 3}};
+    EXPECT_FALSE(CommandTransaction::StartAll(owner.window, BOX_5, DEVICE_COMMAND_PORT, bad, 3));
+    const CommandPart parts[3] = {bad[0], {KEY_NUMBER0.bytes, KEY_NUMBER0.length, 2}, bad[2]};
+    ASSERT_TRUE(CommandTransaction::StartAll(owner.window, BOX_5, DEVICE_COMMAND_PORT, parts, 3));
+    ASSERT_TRUE(owner.PumpUntilDone(6, 20000));
+    ASSERT_TRUE(box.WaitForCommands(6, 5000));
+    owner.PumpFor(300);
+    seen = box.Connections();
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen[3].bytes + seen[4].bytes + seen[5].bytes, Wire(KEY_NUMBER7) + Wire(KEY_NUMBER0) + Wire(KEY_NUMBER5));
 }
 
 TEST_F(Transaction, KeepsOrderWhenTheBoxAnswersAfterRandomDelays)
@@ -234,6 +248,7 @@ TEST_F(Transaction, EveryFaultPathEndsWithExactlyOneDone)
         fault_owner.PumpFor(300);
         EXPECT_EQ(fault_owner.Count(WM_TXN_DONE), 1u);
         EXPECT_TRUE(fault_owner.events.back().reply_null);
+        EXPECT_EQ(DoneTag(fault_owner.events.back().wparam), 0xBEEF);  // which command ended
         EXPECT_EQ(fault_owner.Count(WM_TXN_UNDELIVERED), c.listening ? 0u : 1u);
         EXPECT_EQ(fault_owner.Count(WM_TXN_SENT), c.listening ? 1u : 0u);
         if (!c.listening) {
@@ -384,7 +399,7 @@ TEST(BoxOrder, KeysTakeTheirTurnPerBoxUpToTheBound)
     std::vector<CommandTransaction *> keys;
     auto join = [&keys](const unsigned char *address) {
         CommandTransaction *txn = MakeTransaction(NULL, address, DEVICE_COMMAND_PORT, "k", 1, 0);
-        LinePlace place = JoinBoxLine(txn);
+        LinePlace place = JoinBoxLine(&txn, 1);
         if (place == LINE_FULL) ReleaseTransaction(txn);
         else keys.push_back(txn);
         return place;
@@ -405,6 +420,23 @@ TEST(BoxOrder, KeysTakeTheirTurnPerBoxUpToTheBound)
     EXPECT_EQ(join(ORDER_ONLY_BOX), LINE_GO);  // its line was left empty, and is new again
     for (size_t i = bound; i < keys.size(); ++i) EXPECT_EQ(MarkEndedInLine(keys[i]), nullptr);
     for (CommandTransaction *txn : keys) ReleaseTransaction(txn);
+
+    // Several as one: all join, the first going; taken back whole when it finds no worker; and
+    // more than the room joins none.
+    std::vector<CommandTransaction *> group(bound + 1);
+    for (CommandTransaction *&txn : group) txn = MakeTransaction(NULL, ORDER_ONLY_BOX, DEVICE_COMMAND_PORT, "k", 1, 0);
+    EXPECT_EQ(JoinBoxLine(group.data(), 3), LINE_GO);
+    EXPECT_EQ(KeysInLine(ORDER_ONLY_BOX, DEVICE_COMMAND_PORT), 3);
+    LeaveBoxLineUnstarted(group.data(), 3);
+    EXPECT_EQ(KeysInLine(ORDER_ONLY_BOX, DEVICE_COMMAND_PORT), 0);
+    EXPECT_EQ(JoinBoxLine(group.data(), 1), LINE_GO);  // the line as new
+    EXPECT_EQ(JoinBoxLine(group.data() + 1, bound), LINE_FULL);
+    EXPECT_EQ(KeysInLine(ORDER_ONLY_BOX, DEVICE_COMMAND_PORT), 1);
+    EXPECT_EQ(JoinBoxLine(group.data() + 1, 2), LINE_HELD);
+    EXPECT_EQ(MarkConnectingInLine(group[0]), group[1]);
+    for (int i = 0; i < 3; ++i) MarkEndedInLine(group[i]);
+    EXPECT_EQ(KeysInLine(ORDER_ONLY_BOX, DEVICE_COMMAND_PORT), 0);
+    for (CommandTransaction *txn : group) ReleaseTransaction(txn);
 }
 
 // Notices the transaction must not act on, posted while it waits for a box that answers after
