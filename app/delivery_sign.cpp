@@ -1,12 +1,14 @@
 #include "app/delivery_sign.h"
 
 #include <commctrl.h>
+#include <stdio.h>
 
 #include "address/ipv4_value.h"
 #include "app/window_ids.h"
 #include "address/address.h"
 #include "app/accessible_names.h"
 #include "app/display_scale.h"
+#include "app/favourites.h"
 #include "app/keypad.h"
 #include "app/window_state.h"
 #include "keys/keys.h"
@@ -52,7 +54,7 @@ void DescribeTool(HWND window, int which, TOOLINFOA *tool)
 // "Key NAME" for the key of the tag, or the free-text line.
 void DescribeCommand(unsigned short tag, char *text, int size)
 {
-    const KeyCommand *key = KeyCommandOfTag(tag);
+    const KeyCommand *key = KeyCommandOfTag(tag & FAVOURITE_KEY_TAG_MASK);
     lstrcpynA(text, key ? "Key " : "The free-text line", size);
     if (key) lstrcpynA(text + 4, key->name, size - 4);
 }
@@ -175,8 +177,19 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
     char dotted[IPV4_TEXT_SIZE];
     Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
-    wsprintfA(sign->explanation, "%s was not sent to %s: %s.%s%s", command, dotted,
-              UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
+    // A favourite's key says first which favourite stopped, and where.
+    char lead[SIGN_EXPLANATION_MAX / 2];
+    FavouriteSignLead(window, UndeliveredTag(wParam), lead, sizeof(lead));
+    char text[SIGN_EXPLANATION_MAX];
+    snprintf(text, sizeof(text), "%s%s was not sent to %s: %s.%s", lead, command, dotted,
+             UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "");
+    ShowSignExplanation(window, sign, text);
+    return 0;
+}
+
+void ShowSignExplanation(HWND window, DeliverySign *sign, const char *text)
+{
+    snprintf(sign->explanation, sizeof(sign->explanation), "%s%s", text, SIGN_FIND_HINT);
     bool was_shown = sign->undelivered;
     sign->undelivered = true;
     if (!was_shown) {
@@ -190,7 +203,6 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
     // The sign drawn first: making the tooltip the first time takes a moment.
     if (!sign->tip_tried) CreateSignTip(window, sign);
     SetTipText(window, sign, sign->explanation);
-    return 0;
 }
 
 LRESULT ClearDeliverySign(HWND window, DeliverySign *sign)

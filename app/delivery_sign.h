@@ -8,7 +8,8 @@
 // The label's text while the sign shows.
 const char SIGN_LABEL_TEXT[] = "Not sent";
 
-const int SIGN_EXPLANATION_MAX = 256;  // the longest explanation has about 130 characters
+// The longest explanation, a favourite's, has about 300 characters (a name of 32 in UTF-8).
+const int SIGN_EXPLANATION_MAX = 512;
 
 struct DeliverySign {
     bool undelivered;  // the sign shows
@@ -24,6 +25,9 @@ void DestroyDeliverySignTip(DeliverySign *sign);
 // WM_TXN_UNDELIVERED: shows the sign with the notice's command, address and reason; offer_wake
 // adds that Wake box may switch the box on.
 LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam, bool offer_wake);
+// The sign with words of the caller's (a favourite that stopped for a reason no key gave); the
+// find hint follows them.
+void ShowSignExplanation(HWND window, DeliverySign *sign, const char *text);
 // WM_TXN_SENT: the label and the address field as they were.
 LRESULT ClearDeliverySign(HWND window, DeliverySign *sign);
 // The system menu's item that explains the sign, greyed while the sign does not show.

@@ -123,11 +123,17 @@ void Edit(HWND dialog, FavouritesUse *use, int id)
     case IDC_FAV_ADD:
         if (!usable || list.size() >= (size_t)FAVOURITES_MAX) return;
         list.push_back(ReadFavourite(line));
+        list.back().serial = ++use->next_serial;
         Changed(dialog, use, (int)list.size() - 1);
         return;
     case IDC_FAV_CHANGE:
         if (!usable || !chosen) return;
+    {
+        // The same entry, changed: a run of it under way or waiting is still known as it.
+        unsigned serial = list[(size_t)selected].serial;
         list[(size_t)selected] = ReadFavourite(line);
+        list[(size_t)selected].serial = serial;
+    }
         Changed(dialog, use, selected);
         return;
     case IDC_FAV_DELETE:

@@ -74,15 +74,15 @@ bool RemoteControl::SendKeyCommands(HWND window, unsigned id)
     return false;
 }
 
-bool RemoteControl::SendKeys(HWND window, const KeyCommand *const *keys, int count)
+bool RemoteControl::SendKeys(HWND window, const KeyCommand *const *keys, int count, unsigned short mark)
 {
     // A button's keys go whole or not at all: half a channel number would tune another channel.
     if (TransactionRoomFor(device_address, DEVICE_COMMAND_PORT) < count) {
-        ShowNotStarted(window, device_address, WSAETOOMANYREFS, KeyCommandTag(keys[0]));
+        ShowNotStarted(window, device_address, WSAETOOMANYREFS, KeyCommandTag(keys[0]) | mark);
         return false;
     }
     // Started one after another; the transport keeps them in this order at the box.
-    for (int i = 0; i < count; ++i) SendKey(window, keys[i]->bytes, keys[i]->length, KeyCommandTag(keys[i]));
+    for (int i = 0; i < count; ++i) SendKey(window, keys[i]->bytes, keys[i]->length, KeyCommandTag(keys[i]) | mark);
     return true;
 }
 

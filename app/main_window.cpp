@@ -75,6 +75,7 @@ LRESULT OnDestroy(HWND window, RemoteWindowState *state)
         MSG msg;
         while (PeekMessageA(&msg, window, WM_WAKE_LEARNED, WM_WAKE_LEARNED, PM_REMOVE))
             delete (LearnedHardwareAddress *)msg.lParam;
+        while (PeekMessageA(&msg, window, WM_WAKE_SENT, WM_WAKE_SENT, PM_REMOVE)) delete (WakeOutcome *)msg.lParam;
         DestroyDeliverySignTip(&state->sign);
         state->remote->SaveWindowRect(window);
         DestroyRemoteControl(state->remote);
@@ -172,8 +173,9 @@ bool OnSysCommand(HWND window, WPARAM wParam)
 
 // Notices for a box no longer in the address field change nothing: the sign speaks of the box
 // in use, and a late success from an old box does not move it up the recent boxes.
-LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, LPARAM lParam)
+LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
 {
+    NoteFavouriteKeySent(window, wParam);
     if (!NoticeIsForBoxInUse(window, lParam)) return 0;
     NoteSentAddress(&state->find_box, lParam);
     LearnHardwareAddress(window, &state->wake_box, lParam);
@@ -182,6 +184,7 @@ LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, LPARAM lParam)
 
 LRESULT OnTransactionUndelivered(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
 {
+    if (StopFavouriteAtNotice(window, wParam, lParam) != FAVOURITE_NOTICE_OTHER) return 0;
     if (!NoticeIsForBoxInUse(window, lParam)) return 0;
     bool offer_wake = NoConnectionMade(UndeliveredError(wParam)) && WakeAddressKnown(state->wake_box, lParam);
     return ShowDeliverySign(window, &state->sign, wParam, lParam, offer_wake);
@@ -214,10 +217,14 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return OnTransactionDone(lParam);
     case WM_TXN_SENT:
         if (!state) break;
-        return OnTransactionSent(window, state, lParam);
+        return OnTransactionSent(window, state, wParam, lParam);
     case WM_WAKE_LEARNED:
         if (state) KeepHardwareAddress(&state->wake_box, lParam);
         else delete (LearnedHardwareAddress *)lParam;
+        return 0;
+    case WM_WAKE_SENT:
+        if (state) OnFavouriteWakeSent(window, lParam);
+        else delete (WakeOutcome *)lParam;
         return 0;
     case WM_TXN_UNDELIVERED:
         if (!state) break;

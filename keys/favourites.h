@@ -21,6 +21,7 @@ struct Favourite {
     std::string name;            // the text before the first '='
     std::vector<KeyStep> steps;  // keys and pauses, in order; empty when not usable
     std::string problem;         // why the line is not usable, or empty when it is
+    unsigned serial = 0;         // the window's mark of the entry, kept as it moves or changes
     bool Usable() const { return problem.empty(); }
 };
 
