@@ -39,12 +39,13 @@ FavouritesUse *UseOf(HWND window)
 }
 
 // A name as a menu shows it: '&' doubled, so that it is not taken for a mnemonic.
-std::string MenuText(const Favourite &favourite, int place)
+std::wstring MenuText(const Favourite &favourite, int place)
 {
-    std::string text;
-    for (char c : favourite.Usable() ? favourite.name : favourite.line) text += c == '&' ? "&&" : std::string(1, c);
-    if (!favourite.Usable()) text = "(not usable) " + text.substr(0, MENU_LINE_SHOWN);
-    if (place < FAVOURITE_SHORTCUTS) text += "\tCtrl+" + std::to_string(place + 1);
+    std::wstring shown = WideOfUtf8(favourite.Usable() ? favourite.name : favourite.line), text;
+    if (!favourite.Usable()) shown = shown.substr(0, MENU_LINE_SHOWN);
+    for (wchar_t c : shown) text += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+    if (!favourite.Usable()) text = L"(not usable) " + text;
+    if (place < FAVOURITE_SHORTCUTS) text += L"\tCtrl+" + std::to_wstring(place + 1);
     return text;
 }
 
@@ -204,7 +205,7 @@ void FillFavouritesMenu(FavouritesUse *use)
     if (!use->menu) return;
     while (GetMenuItemCount(use->menu) > 0) DeleteMenu(use->menu, 0, MF_BYPOSITION);
     for (size_t i = 0; i < use->list.size() && i < (size_t)FAVOURITES_MAX; ++i)
-        AppendMenuA(use->menu, MF_STRING | (use->list[i].Usable() ? 0 : MF_GRAYED), IDM_FAVOURITE_FIRST + 0x10 * (UINT)i,
+        AppendMenuW(use->menu, MF_STRING | (use->list[i].Usable() ? 0 : MF_GRAYED), IDM_FAVOURITE_FIRST + 0x10 * (UINT)i,
                     MenuText(use->list[i], (int)i).c_str());
     if (!use->list.empty()) AppendMenuA(use->menu, MF_SEPARATOR, 0, NULL);
     AppendMenuA(use->menu, MF_STRING, IDM_EDIT_FAVOURITES, "&Edit favourites...");
@@ -212,7 +213,7 @@ void FillFavouritesMenu(FavouritesUse *use)
 
 void PrepareFavourites(HWND window, FavouritesUse *use)
 {
-    LoadFavourites(&use->list);
+    LoadFavourites(&use->list, &use->keep_stored);
     for (Favourite &favourite : use->list) favourite.serial = ++use->next_serial;
     HMENU system = GetSystemMenu(window, FALSE);
     use->menu = system ? CreatePopupMenu() : NULL;
@@ -354,7 +355,11 @@ bool FavouriteSignLead(HWND window, unsigned short tag, char *lead, int size)
     } else {
         return false;
     }
-    snprintf(lead, (size_t)size, "Favourite \"%s\" stopped after %d of its %d keys: ", name->c_str(), sent, total);
+    // The sign's words are in the system's code page: a character outside it shows as '?'.
+    char shown[FAVOURITE_NAME_MAX * 2 + 1] = {0};
+    std::wstring wide = WideOfUtf8(*name);
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), (int)wide.size(), shown, sizeof(shown) - 1, NULL, NULL);
+    snprintf(lead, (size_t)size, "Favourite \"%s\" stopped after %d of its %d keys: ", shown, sent, total);
     return true;
 }
 

@@ -45,6 +45,7 @@ struct StoppedFavourite {
 
 struct FavouritesUse {
     std::vector<Favourite> list;  // every stored line, in order, usable or not
+    std::string keep_stored;      // why the stored value is not written over, or empty
     unsigned next_serial;         // the mark the next entry gets
     HMENU menu;                   // the submenu, the system menu's
     bool dialog_open;             // one editing dialog at a time

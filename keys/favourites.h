@@ -1,6 +1,7 @@
 // Favourites: the user's own lists of keys, each kept as one line "NAME=KEYS" in the sender's key
-// words (labels, key names, digit runs, "/wait MS" between keys). A line that does not read is
-// kept as it is and only marked as not usable, so that nothing the user wrote is lost.
+// words (labels, key names, digit runs, "/wait MS" between keys, "/wake"), in UTF-8 so that a
+// name may be in any script. A line that does not read is kept as it is and only marked as not
+// usable, so that nothing the user wrote is lost.
 #pragma once
 #include <string>
 #include <vector>
