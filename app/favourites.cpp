@@ -303,7 +303,8 @@ void OnFavouriteTimer(HWND window)
 void NoteFavouriteKeySent(HWND window, WPARAM wParam)
 {
     FavouritesUse *use = UseOf(window);
-    if (use && use->running && ((unsigned short)wParam & FAVOURITE_RUN_MASK) == use->mark) ++use->keys_sent;
+    // The tag is in the high word, as in WM_TXN_UNDELIVERED.
+    if (use && use->running && (UndeliveredTag(wParam) & FAVOURITE_RUN_MASK) == use->mark) ++use->keys_sent;
 }
 
 FavouriteNotice StopFavouriteAtNotice(HWND window, WPARAM wParam, LPARAM lParam)
