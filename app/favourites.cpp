@@ -357,10 +357,8 @@ bool FavouriteSignLead(HWND window, unsigned short tag, char *lead, int size)
         return false;
     }
     // The sign's words are in the system's code page: a character outside it shows as '?'.
-    char shown[FAVOURITE_NAME_MAX * 2 + 1] = {0};
-    std::wstring wide = WideOfUtf8(*name);
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), (int)wide.size(), shown, sizeof(shown) - 1, NULL, NULL);
-    snprintf(lead, (size_t)size, "Favourite \"%s\" stopped after %d of its %d keys: ", shown, sent, total);
+    snprintf(lead, (size_t)size, "Favourite \"%s\" stopped after %d of its %d keys: ", AnsiOfUtf8(*name).c_str(), sent,
+             total);
     return true;
 }
 

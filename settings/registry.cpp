@@ -121,6 +121,16 @@ void LoadSavedAddress(unsigned char *address)
     if (LoadSavedAddressText(text)) IPAddrStrToByte(text, address);
 }
 
+std::string AnsiOfUtf8(const std::string &text)
+{
+    std::wstring wide = WideOfUtf8(text);
+    if (wide.empty()) return std::string();
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), NULL, 0, NULL, NULL);
+    std::string ansi((size_t)(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &ansi[0], bytes, NULL, NULL);
+    return ansi;
+}
+
 void LoadFavourites(std::vector<Favourite> *list, std::string *keep)
 {
     list->clear();

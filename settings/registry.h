@@ -30,6 +30,8 @@ int ValueTextLength(const char *data, DWORD size);
 // dialog, so that a name in any script comes back as it was written.
 std::string Utf8OfWide(const wchar_t *text, size_t length);
 std::wstring WideOfUtf8(const std::string &text);
+// The text in the system's code page (a character outside it becomes the code page's default).
+std::string AnsiOfUtf8(const std::string &text);
 
 // The saved "IP Address" as text (up to IPV4_TEXT_MAX characters, into a buffer of one more)
 // when the value is usable text; false, with the text empty, when it is absent or unusable.
