@@ -245,8 +245,9 @@ void ChooseFavourite(HWND window, int index)
     if (!use || index < 0 || index >= (int)use->list.size() || index >= FAVOURITES_MAX) return;
     const Favourite &favourite = use->list[(size_t)index];
     if (!favourite.Usable()) return;
-    // A favourite under way or already waiting is not started a second time.
-    if (use->running && use->run.serial == favourite.serial) return;
+    // A favourite under way or already waiting is not started a second time; one whose steps have
+    // all started, and that only waits for its last keys to end, may be chosen again.
+    if (use->running && use->run.serial == favourite.serial && use->next < use->run.steps.size()) return;
     for (const ChosenFavourite &chosen : use->waiting)
         if (chosen.serial == favourite.serial) return;
     ChosenFavourite chosen;
