@@ -180,16 +180,13 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
     // A favourite's key says first which favourite stopped, and where.
     char lead[SIGN_EXPLANATION_MAX / 2];
     FavouriteSignLead(window, UndeliveredTag(wParam), lead, sizeof(lead));
-    char text[SIGN_EXPLANATION_MAX];
-    snprintf(text, sizeof(text), "%s%s was not sent to %s: %s.%s", lead, command, dotted,
-             UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "");
-    ShowSignExplanation(window, sign, text);
-    return 0;
+    snprintf(sign->explanation, sizeof(sign->explanation), "%s%s was not sent to %s: %s.%s%s", lead, command, dotted,
+             UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
+    return ShowSignExplanation(window, sign);
 }
 
-void ShowSignExplanation(HWND window, DeliverySign *sign, const char *text)
+LRESULT ShowSignExplanation(HWND window, DeliverySign *sign)
 {
-    snprintf(sign->explanation, sizeof(sign->explanation), "%s%s", text, SIGN_FIND_HINT);
     bool was_shown = sign->undelivered;
     sign->undelivered = true;
     if (!was_shown) {
@@ -203,6 +200,7 @@ void ShowSignExplanation(HWND window, DeliverySign *sign, const char *text)
     // The sign drawn first: making the tooltip the first time takes a moment.
     if (!sign->tip_tried) CreateSignTip(window, sign);
     SetTipText(window, sign, sign->explanation);
+    return 0;
 }
 
 LRESULT ClearDeliverySign(HWND window, DeliverySign *sign)

@@ -25,9 +25,9 @@ void DestroyDeliverySignTip(DeliverySign *sign);
 // WM_TXN_UNDELIVERED: shows the sign with the notice's command, address and reason; offer_wake
 // adds that Wake box may switch the box on.
 LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM lParam, bool offer_wake);
-// The sign with words of the caller's (a favourite that stopped for a reason no key gave); the
-// find hint follows them.
-void ShowSignExplanation(HWND window, DeliverySign *sign, const char *text);
+// The sign with the explanation written in sign->explanation (what another part of the window
+// could not do, such as a key that another program holds).
+LRESULT ShowSignExplanation(HWND window, DeliverySign *sign);
 // WM_TXN_SENT: the label and the address field as they were.
 LRESULT ClearDeliverySign(HWND window, DeliverySign *sign);
 // The system menu's item that explains the sign, greyed while the sign does not show.

@@ -100,8 +100,8 @@ void StopRunSaying(HWND window, FavouritesUse *use, const char *why)
     if (!state) return;
     char lead[FAVOURITE_LEAD_SIZE];
     FavouriteSignLead(window, use->stopped.mark, lead, sizeof(lead));
-    std::string text = std::string(lead) + why + ".";
-    ShowSignExplanation(window, &state->sign, text.c_str());
+    snprintf(state->sign.explanation, sizeof(state->sign.explanation), "%s%s.", lead, why);
+    ShowSignExplanation(window, &state->sign);
 }
 
 // Starts the keys from `next` up to the next step that is not a key, as one button's keys go

@@ -9,9 +9,6 @@ namespace {
 
 const unsigned REPEATING_BUTTONS[] = {IDC_VOL_UP, IDC_VOL_DOWN, IDC_CHAN_UP, IDC_CHAN_DOWN,
                                       IDC_UP,     IDC_DOWN,     IDC_LEFT,    IDC_RIGHT};
-// The system's settings: delay 0..3 is 250..1000 ms; speed 0..31 is about 2.5..30 repeats a second.
-const int DELAY_STEP_MS = 250;
-const int SPEED_MAX = 31;
 
 bool Repeats(HWND window, HWND control)
 {
@@ -20,22 +17,6 @@ bool Repeats(HWND window, HWND control)
     for (unsigned repeating : REPEATING_BUTTONS)
         if (repeating == id) return true;
     return false;
-}
-
-UINT FirstRepeatMs()
-{
-    int delay = 1;
-    SystemParametersInfoA(SPI_GETKEYBOARDDELAY, 0, &delay, 0);
-    if (delay < 0 || delay > 3) delay = 1;
-    return (UINT)((delay + 1) * DELAY_STEP_MS);
-}
-
-UINT NextRepeatMs()
-{
-    DWORD speed = SPEED_MAX;
-    SystemParametersInfoA(SPI_GETKEYBOARDSPEED, 0, &speed, 0);
-    if (speed > (DWORD)SPEED_MAX) speed = SPEED_MAX;
-    return (UINT)(62000 / (155 + 55 * speed));  // 1000 / (2.5 + speed * 27.5 / 31): 400 to 33 ms
 }
 
 void StopRepeating(HWND window, HeldButton *held)

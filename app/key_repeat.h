@@ -14,6 +14,9 @@ struct KeyRepeat {
     bool media_key_down_passed;  // the next WM_APPCOMMAND comes from a key-down judged here
 };
 
+// The system's keyboard delay before a held key's first repeat, and the gap between repeats.
+UINT FirstRepeatMs();
+UINT NextRepeatMs();
 // A repeat is dropped while a command for the box in use is under way.
 bool RepeatWaits(HWND window);
 // The keyboard step has judged a media key's key-down (passed or held back); its WM_APPCOMMAND

@@ -12,8 +12,10 @@
 #include "app/find_box.h"
 #include "app/key_commands.h"
 #include "app/key_list.h"
+#include "app/keys_anywhere.h"
 #include "app/layout.h"
 #include "app/media_keys.h"
+#include "app/one_remote.h"
 #include "app/pressed_look.h"
 #include "app/remote_control.h"
 #include "app/wake_box.h"
@@ -60,10 +62,12 @@ LRESULT OnCreate(HWND window, LPARAM lParam)
     GiveAccessibleName(GetDlgItem(window, IDC_FREE_TEXT), L"Text to send");
     AddKeyListMenuItem(window);
     AddAlwaysOnTopMenuItem(window);
+    AddKeysAnywhereMenuItem(window);
     PrepareFindBox(window);
     PrepareWakeBox(window, &state->wake_box);
     PrepareDeliverySign(window);
     PrepareFavourites(window, &state->favourites);
+    StartKeysAnywhere(window, &state->keys_anywhere);  // last: a key it cannot have shows the sign
     return 0;
 }
 
@@ -76,6 +80,7 @@ LRESULT OnDestroy(HWND window, RemoteWindowState *state)
         while (PeekMessageA(&msg, window, WM_WAKE_LEARNED, WM_WAKE_LEARNED, PM_REMOVE))
             delete (LearnedHardwareAddress *)msg.lParam;
         while (PeekMessageA(&msg, window, WM_WAKE_SENT, WM_WAKE_SENT, PM_REMOVE)) delete (WakeOutcome *)msg.lParam;
+        StopKeysAnywhere(window, &state->keys_anywhere);
         DestroyDeliverySignTip(&state->sign);
         state->remote->SaveWindowRect(window);
         DestroyRemoteControl(state->remote);
@@ -144,6 +149,9 @@ bool OnTimer(HWND window, RemoteWindowState *state, WPARAM wParam)
     case IDT_FAVOURITE:
         OnFavouriteTimer(window);
         return true;
+    case IDT_HOT_KEY_HELD:
+        WatchHeldHotKey(window);
+        return true;
     }
     return false;
 }
@@ -154,6 +162,9 @@ bool OnSysCommand(HWND window, WPARAM wParam)
     switch (wParam & 0xFFF0) {
     case IDM_ALWAYS_ON_TOP:
         ToggleAlwaysOnTop(window);
+        return true;
+    case IDM_KEYS_ANYWHERE:
+        ToggleKeysAnywhere(window);
         return true;
     case IDM_FIND_BOX:
         OpenFindBox(window);
@@ -252,6 +263,11 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_FOCUS_KEYS:
         FocusWhereKeysWork(window);
         return 0;
+    case WM_HOTKEY:
+        if (state) OnHotKey(window, state, wParam);
+        return 0;
+    case WM_BRING_FORWARD:
+        return OnBringForward(window);
     case WM_DPICHANGED:
         return OnDpiChanged(window, state, wParam, lParam);
     case WM_GETDPISCALEDSIZE_MESSAGE:

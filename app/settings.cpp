@@ -18,6 +18,7 @@ const char VALUE_BOTTOM[] = "Remote Window Bottom";
 const char VALUE_POPOUT[] = "Popout Window Visible";
 const char VALUE_ALWAYS_ON_TOP[] = "Always On Top";
 const char VALUE_RECENT_BOXES[] = "Recent Boxes";
+const char VALUE_KEYS_ANYWHERE[] = "Keys Anywhere";
 const DWORD RECENT_BOXES_BUFFER = 256;  // room to tell an over-long value from one that fits
 
 const int POPOUT_WIDTH = 266;
@@ -161,6 +162,24 @@ void SaveAlwaysOnTop(bool on)
     HKEY key = OpenForWriting();
     if (!key) return;
     WriteDword(key, VALUE_ALWAYS_ON_TOP, on ? 1 : 0);
+    RegCloseKey(key);
+}
+
+bool LoadKeysAnywhere()
+{
+    HKEY key = OpenForReading();
+    if (!key) return false;
+    DWORD value = 0;
+    bool on = ReadDword(key, VALUE_KEYS_ANYWHERE, &value) && value == 1;  // anything else is off
+    RegCloseKey(key);
+    return on;
+}
+
+void SaveKeysAnywhere(bool on)
+{
+    HKEY key = OpenForWriting();
+    if (!key) return;
+    WriteDword(key, VALUE_KEYS_ANYWHERE, on ? 1 : 0);
     RegCloseKey(key);
 }
 

@@ -15,6 +15,10 @@ struct RecentBoxes;
 // "Always On Top": on only when the value is a REG_DWORD of 1; saved as 0 or 1.
 bool LoadAlwaysOnTop();
 void SaveAlwaysOnTop(bool on);
+// "Keys Anywhere": the same, for "Keys work in other programs"; a value of another type or
+// number is off and stays as it is until the item is chosen.
+bool LoadKeysAnywhere();
+void SaveKeysAnywhere(bool on);
 // "Recent Boxes": a missing, foreign (not REG_SZ), over-long or malformed value loads as an
 // empty list; saving writes only that value.
 void LoadRecentBoxes(RecentBoxes *list);

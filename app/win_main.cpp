@@ -7,6 +7,7 @@
 #include "app/held_button.h"
 #include "app/keyboard_keys.h"
 #include "app/main_window.h"
+#include "app/one_remote.h"
 #include "app/wake_box.h"
 #include "transport/command_transaction.h"
 
@@ -15,6 +16,8 @@ HINSTANCE g_Instance = NULL;
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command)
 {
     g_Instance = instance;
+    int second_start = BringFirstRemoteForward();  // a second start ends here, settings untouched
+    if (second_start >= 0) return second_start;
     if (!RegisterRemoteWindowClass(instance)) return -1;
     HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_REMOTE), NULL, NULL, 0);
     if (!window) return 1;  // without a window nothing would ever end the loop

@@ -31,12 +31,14 @@ const UINT IDM_ALWAYS_ON_TOP = 0x0A50;  // keeps the window above others
 const UINT IDM_WAKE_BOX = 0x0A60;       // opens Wake box
 const UINT IDM_EDIT_FAVOURITES = 0x0A70;  // opens Edit favourites
 const UINT IDM_WHY_NOT_SENT = 0x0A80;   // explains the delivery sign
+const UINT IDM_KEYS_ANYWHERE = 0x0AA0;  // registers the keys that work in other programs
 const UINT IDM_FAVOURITE_FIRST = 0x0B00;  // the favourites, one every 0x10, as many as may be stored
 
 // Timers of the main window.
 const UINT_PTR IDT_KEY_PRESSED = 0x0A11;    // a button looks pressed for a moment after its key
 const UINT_PTR IDT_BUTTON_REPEAT = 0x0A51;  // while a repeating button is held
 const UINT_PTR IDT_FAVOURITE = 0x0A61;      // a favourite's keys before a pause, then the pause
+const UINT_PTR IDT_HOT_KEY_HELD = 0x0AA1;   // while a key registered with the system is held
 
 // Find box's controls.
 enum FindBoxId {
@@ -73,6 +75,8 @@ enum FavouritesDialogId {
 
 // Posted to itself: the focus rule, once the first restore of a minimised start is done.
 const UINT WM_FOCUS_KEYS = 0x8020;
+// Sent by a second start of the program: the window restores and comes to the front; returns 1.
+const UINT WM_BRING_FORWARD = 0x8021;
 
 // Private messages that the main window consumes without any action.
 const UINT WM_REMOTE_RESERVED_1 = 0x8004;

@@ -9,6 +9,7 @@
 #include "app/find_box.h"
 #include "app/held_button.h"
 #include "app/key_repeat.h"
+#include "app/keys_anywhere.h"
 #include "app/pressed_look.h"
 #include "app/wake_box.h"
 
@@ -23,6 +24,7 @@ struct RemoteWindowState {
     FindBoxUse find_box;
     WakeBoxUse wake_box;
     FavouritesUse favourites;
+    KeysAnywhere keys_anywhere;
     bool focus_on_restore;  // started minimised: the focus rule waits for the first restore
 };
 

@@ -31,6 +31,7 @@ slowdown=3
 prepare_bound_s=900
 
 say() { echo "guest32: $*" >&2; }
+source "$(dirname "${BASH_SOURCE[0]}")/wine10.sh"  # debian_mirror
 
 # The init the kernel starts: it mounts what Wine and X need and hands over to the script on the
 # second drive, so that what runs can change without making the image again. Should that script
@@ -58,32 +59,12 @@ EOF
 
 recipe_hash() { { echo "$guest_packages"; init_script; guest_setup; guest_prepare; } | sha256sum | cut -c1-16; }
 
-# The Debian mirror of this machine's apt configuration: the first source that carries the stable
-# release this machine runs (one-line or deb822 form).
-apt_mirror() {
-    local file
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$file" ] || continue
-        awk '$1 == "deb" { for (i = 2; i < NF; i++) if ($i !~ /^\[/ && $(i + 1) == "bookworm") { print $i; exit } }' "$file"
-    done
-    for file in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] || continue
-        awk 'BEGIN { RS = ""; FS = "\n" }
-             { uri = ""; hit = 0
-               for (i = 1; i <= NF; i++) {
-                   if ($i ~ /^URIs:/) { split($i, u, /[ \t]+/); uri = u[2] }
-                   if ($i ~ /^Suites:/) { n = split($i, s, /[ \t]+/); for (j = 2; j <= n; j++) if (s[j] == "bookworm") hit = 1 }
-               }
-               if (hit && uri != "") { print uri; exit } }' "$file"
-    done
-}
-
 image_ready() { [ -f "$cache/ready" ] && [ "$(cat "$cache/ready")" = "$(recipe_hash)" ]; }
 
 # debootstrap, then the packages in a mount namespace of the root's own.
 make_root() {  # PART
     local part=$1 mirror
-    mirror=$(apt_mirror | head -1)
+    mirror=$(debian_mirror bookworm)
     [ -n "$mirror" ] || { say "no bookworm source in this machine's apt configuration"; return 1; }
     rm -rf "$part"
     mkdir -p "$part/root"

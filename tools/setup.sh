@@ -22,7 +22,7 @@ esac
 # apt-get update's tries, and the pause between them: a mirror in mid-sync often settles within
 # a minute, and a list that stays broken must not hold up a set-up that may not need it.
 APT_UPDATE_TRIES=3
-APT_UPDATE_PAUSE_S=10
+APT_UPDATE_PAUSE_S=5
 
 need=()
 need_cmd() { command -v "$1" >/dev/null 2>&1 || need+=("$2"); }  # COMMAND PACKAGE
@@ -96,7 +96,7 @@ apt_update() {
         fi
         [ "$try" = "$APT_UPDATE_TRIES" ] || sleep "$APT_UPDATE_PAUSE_S"
     done
-    echo "setup: some package index files failed to download ($(grep -m1 '^E: Failed to fetch' "$log" | cut -c4-200 || true)); going on with the lists there are"
+    echo "setup: some package index files failed to download ($(grep -m1 '^E: Failed to fetch' "$log" | sed 's/^E: //; s/ *\[IP:[^]]*\]//; s/  */ /g' | cut -c1-240 || true)); going on with the lists there are"
     rm -f "$log"
 }
 
@@ -106,7 +106,7 @@ apt_install() {
     apt-get install -y -q --no-install-recommends "$@" && return 0
     local pkg missing=()
     for pkg in "$@"; do
-        installed "$pkg" || apt-get install -y -q --no-install-recommends "$pkg" || missing+=("$pkg")
+        apt-get install -y -q --no-install-recommends "$pkg" || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "setup: cannot install ${missing[*]}: building and testing need it" >&2

@@ -10,11 +10,12 @@
 _wine10_project=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 WINE10_PACKAGES=(wine64 libwine fonts-liberation fonts-wine ca-certificates)
 
-# The archive this machine installs its Debian release from, as its apt configuration names it
-# (the sources of its own release: no -updates or -security suite).
-wine10_mirror() {
-    local release
-    release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+# The archive this machine installs its Debian release from, as its apt configuration names it:
+# the source of the release's own suite (RELEASE, by default this machine's), never an -updates
+# or -security suite, so that a root made from it takes every package from one suite whose lists
+# agree. Also the emulated machine's (tools/guest32.sh).
+debian_mirror() {  # [RELEASE]
+    local release=${1:-$(. /etc/os-release && echo "${VERSION_CODENAME:-}")}
     apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 2>/dev/null |
         awk -v release="$release" '$1 == release { print $2; exit }'
 }
@@ -27,7 +28,7 @@ wine10_root() {
     fi
     command -v debootstrap >/dev/null 2>&1 || {
         echo "wine10: debootstrap is missing (bash tools/setup.sh --wine10)" >&2; return 1; }
-    mirror=$(wine10_mirror)
+    mirror=$(debian_mirror)
     [ -n "$mirror" ] || {
         echo "wine10: this machine's apt configuration names no archive of its Debian release" >&2; return 1; }
     rm -rf "$root.partial"

@@ -45,6 +45,12 @@
 //                                       raises a name change (a WinEvent hook); prints its text
 //   e2e_driver inside                   every control lies inside the client area, and every static's
 //                                       text fits its rectangle whole in the control's own font
+//   e2e_driver instances                "COUNT ICONIC FRONT": the top-level windows of the main window's
+//                                       class; whether the first is minimised and is the foreground window
+//   e2e_driver hold-front SECONDS [MODS VK]   another program in front: a window of its own takes the
+//                                       focus and keeps it for SECONDS, first holding the hot key MODS+VK
+//                                       if given; prints "hotkey OK|ERR CODE", "front 1|0", and "pressed"
+//                                       for each press of its hot key, each line as it happens
 // Numbers may be decimal or 0x hexadecimal. Exit code 0 on success, 1 on a failed check,
 // 2 on a usage error.
 //
@@ -207,7 +213,7 @@ std::vector<HWND> Children(HWND parent)
 
 bool ReadText(HWND window, std::string *text)
 {
-    char buffer[1024] = {0};
+    char buffer[4096] = {0};  // the key list's text whole
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(buffer), (LPARAM)buffer, SMTO_NORMAL,
                              SEND_TIMEOUT_MS, &length))
@@ -1123,6 +1129,73 @@ int InsideCommand(HWND window, char **, int)
     return 0;
 }
 
+struct Instances {
+    int count;
+    HWND first;
+};
+
+BOOL CALLBACK CountInstanceProc(HWND window, LPARAM lParam)
+{
+    Instances *found = (Instances *)lParam;
+    if (ClassOf(window) != REMOTE_WINDOW_CLASS) return TRUE;
+    if (!found->count++) found->first = window;
+    return TRUE;
+}
+
+int InstancesCommand(HWND, char **, int)
+{
+    Instances found = {0, NULL};
+    EnumWindows(CountInstanceProc, (LPARAM)&found);
+    std::printf("%d %d %d\n", found.count, found.first && IsIconic(found.first) ? 1 : 0,
+                found.first && GetForegroundWindow() == found.first ? 1 : 0);
+    return 0;
+}
+
+const int HOLD_FRONT_HOT_KEY = 1;
+
+LRESULT CALLBACK HoldFrontProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_HOTKEY && wParam == HOLD_FRONT_HOT_KEY) {
+        std::printf("pressed\n");
+        std::fflush(stdout);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int HoldFrontCommand(HWND, char **args, int count)
+{
+    unsigned long modifiers = 0, virtual_key = 0;
+    if (count == 2 || (count == 3 && (!ParseNumber(args[1], &modifiers) || !ParseNumber(args[2], &virtual_key))))
+        return USAGE_ERROR;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = HoldFrontProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "E2EHoldFront";
+    RegisterClassA(&wc);
+    HWND front = CreateWindowExA(0, wc.lpszClassName, "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 100,
+                                 300, 200, NULL, NULL, wc.hInstance, NULL);
+    if (!front) {
+        Fail("cannot create a window");
+        return 1;
+    }
+    if (count == 3) {
+        if (RegisterHotKey(front, HOLD_FRONT_HOT_KEY, (UINT)modifiers, (UINT)virtual_key))
+            std::printf("hotkey OK\n");
+        else
+            std::printf("hotkey ERR %lu\n", GetLastError());
+    }
+    SetForegroundWindow(front);
+    SetFocus(front);
+    bool done = false;
+    PumpMessagesUntil(&done, 200);  // the activation's messages
+    std::printf("front %d\n", GetForegroundWindow() == front ? 1 : 0);
+    std::fflush(stdout);
+    PumpMessagesUntil(&done, (DWORD)(Seconds(args[0]) * 1000));
+    DestroyWindow(front);
+    return 0;
+}
+
 struct DriverCommand {
     const char *name;
     const char *arguments;  // for the usage text
@@ -1159,6 +1232,8 @@ const DriverCommand COMMANDS[] = {
     {"acc-name", "ID", 1, 1, true, AccNameCommand},
     {"name-event", "ID WPARAM S", 3, 3, true, NameEventCommand},
     {"inside", "", 0, 0, true, InsideCommand},
+    {"instances", "", 0, 0, false, InstancesCommand},
+    {"hold-front", "SECONDS [MODS VK]", 1, 3, false, HoldFrontCommand},
 };
 
 int Usage()

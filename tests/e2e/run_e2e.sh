@@ -790,6 +790,122 @@ else
     expect_exit_zero "favourites run exits with code 0"
 fi
 
+# --- run 6: one remote per user, and keys that work while another program is in front -----------
+# A second start brings the first window forward and ends with 0, the settings untouched. With
+# "Keys Anywhere" on, the keys reach the box while another Wine program holds the focus, the
+# remote minimised or not; a key that program holds first is named and left out. Each step that
+# must send nothing ends with a press of the other program's own hot key, which comes after the
+# keys before it.
+BOX_ANYWHERE=127.0.0.170
+BOX_ANYWHERE_SILENT=127.0.0.171  # takes every command and never answers
+IDM_KEYS_ANYWHERE=0xAA0
+CAS_UP="7 0x26"  # MOD_CONTROL | MOD_ALT | MOD_SHIFT, VK_UP
+front_no=0
+hold_front() {  # [MODS VK]: another program in front for at most 60 s; its "hotkey" line in front_hotkey
+    front_no=$((front_no + 1))
+    front_log=$work/front-$front_no.log
+    wine "$driver" hold-front 60 "$@" >"$front_log" 2>>"$work/wine.log" </dev/null &
+    front_pid=$!
+    for _ in $(seq 1 200); do grep -q '^front' "$front_log" 2>/dev/null && break; sleep 0.05; done
+    front_hotkey=$(tr -d '\r' <"$front_log" | grep '^hotkey')
+    tr -d '\r' <"$front_log" | grep -q '^front 1'
+}
+end_front() { kill "$front_pid" 2>/dev/null; wait "$front_pid" 2>/dev/null; }
+# Ctrl+Alt+Shift+Up to the program in front that holds it: its COUNTth press has arrived.
+front_marker() {  # COUNT
+    xdotool key ctrl+alt+shift+Up
+    for _ in $(seq 1 200); do [ "$(grep -c '^pressed' "$front_log")" -ge "$1" ] && return 0; sleep 0.05; done
+    return 1
+}
+# The keys that would reach the box, then the marker: the box got nothing before the marker came.
+expect_keys_send_nothing() {  # NAME MARKER_COUNT
+    local before
+    before=$(lines anywhere)
+    xdotool key XF86AudioRaiseVolume ctrl+alt+shift+Down ctrl+alt+shift+2
+    if front_marker "$2" && [ "$(lines anywhere)" = "$before" ]; then pass "$1"; else
+        fail "$1" "box got [$(hex_after anywhere "$before")], marker $(grep -c '^pressed' "$front_log") of $2"; fi
+}
+start_box $BOX_ANYWHERE anywhere || fail "keys anywhere" "no box on $BOX_ANYWHERE"
+reg_set_text "IP Address" $BOX_ANYWHERE
+reg_set_dword "Popout Window Visible" 0
+reg_set_text "Keys Anywhere" 1  # a value of another type: off
+if ! start_program /min; then
+    fail "one remote: first start" "no main window within 30 s"
+else
+    settings=$(wine reg query "$KEY" 2>&1 </dev/null)
+    timeout 60 wine "$exe" >"$work/second-start.log" 2>&1 </dev/null
+    rc=$?
+    out="$rc $(drv instances)"
+    [ "$out" = "0 1 0 1" ] && [ "$(wine reg query "$KEY" 2>&1 </dev/null)" = "$settings" ] &&
+        pass "a second start: the first window restored and in front, one window, exit 0, settings unchanged" ||
+        fail "a second start: the first window restored and in front, one window, exit 0, settings unchanged" \
+            "exit code, windows, minimised, in front: $out"
+    hold_front $CAS_UP
+    out="$front_hotkey $(drv menu-state $IDM_KEYS_ANYWHERE) $(drv instances)"
+    [ "$out" = "hotkey OK unchecked 1 0 0" ] && pass "\"Keys Anywhere\" of another type is off: nothing registered" ||
+        fail "\"Keys Anywhere\" of another type is off: nothing registered" "$out"
+    expect_keys_send_nothing "setting off: keys pressed in another program send nothing" 1
+    drv send-message 0x112 $IDM_KEYS_ANYWHERE 0 >/dev/null
+    { drv send-message 0x112 0xA80 0 >/dev/null & } 2>/dev/null  # "Why was it not sent?": a modal box
+    out="$(drv menu-state $IDM_KEYS_ANYWHERE) $(reg_value "Keys Anywhere") $(drv get-text 1043)|$(drv expect-message-box \
+        "Ctrl+Alt+Shift+Up is taken by another program." "Not sent" 10)"
+    [ "$out" = "checked 0x1 Not sent|message box \"Ctrl+Alt+Shift+Up is taken by another program.\" / \"Not sent\" shown and closed" ] &&
+        pass "turned on, saved 1; the key another program holds is named in the sign" ||
+        fail "turned on, saved 1; the key another program holds is named in the sign" "$out"
+    front_marker 2 &&
+        expect_sent_by "the taken key is left out; Ctrl+Alt+Shift+Down in another program sends press DOWN" anywhere \
+            "xdotool key ctrl+alt+shift+Down" "press DOWN" ||
+        fail "the taken key is left out; Ctrl+Alt+Shift+Down in another program sends press DOWN" "no marker"
+    end_front
+    # Off and on again with nothing taken; minimised, the keys still reach the box.
+    drv send-message 0x112 $IDM_KEYS_ANYWHERE 0 >/dev/null
+    drv send-message 0x112 $IDM_KEYS_ANYWHERE 0 >/dev/null
+    in_front() { drv send-message 0x8021 0 0 >/dev/null && [ "$(drv instances)" = "1 0 1" ]; }  # as a second start does
+    expect_sent_by "in front, the volume-up media key sends press VOLUME_UP once" anywhere \
+        "in_front && xdotool key XF86AudioRaiseVolume" "press VOLUME_UP"
+    drv send-message 0x112 0xF020 0 >/dev/null  # SC_MINIMIZE
+    hold_front || fail "keys anywhere" "the other program did not come to the front"
+    expect_sent_by "minimised, Ctrl+Alt+Shift+Up in another program sends press UP" anywhere \
+        "xdotool key ctrl+alt+shift+Up" "press UP"
+    expect_sent_by "minimised, the volume-up media key in another program sends press VOLUME_UP" anywhere \
+        "xdotool key XF86AudioRaiseVolume" "press VOLUME_UP"
+    before=$(lines anywhere)
+    xdotool keydown ctrl+alt+shift+8 sleep 1.6 keyup ctrl+alt+shift+8
+    wait_lines anywhere $((before + 2))
+    sleep 0.3
+    got=$(hex_after anywhere "$before")
+    [ "$(wc -w <<<"$got")" -ge 2 ] && [ "$(tr ' ' '\n' <<<"$got" | sort -u)" = "$(frame "press NUMBER8")" ] &&
+        pass "Ctrl+Alt+Shift+8 held in another program repeats" || fail "Ctrl+Alt+Shift+8 held in another program repeats" "box got [$got]"
+    start_box $BOX_ANYWHERE_SILENT anywhere-silent --mode silent || fail "keys anywhere" "no box on $BOX_ANYWHERE_SILENT"
+    drv set-text 1044 $BOX_ANYWHERE_SILENT >/dev/null
+    xdotool keydown ctrl+alt+shift+8 sleep 1.6 keyup ctrl+alt+shift+8 key ctrl+alt+shift+7
+    for _ in $(seq 1 300); do [ "$(lines anywhere-silent)" -ge 2 ] && break; sleep 0.05; done
+    sleep 0.3
+    got=$(hex_after anywhere-silent 0)
+    drv set-text 1044 $BOX_ANYWHERE >/dev/null
+    [ "$got" = "$(frame "press NUMBER8") $(frame "press NUMBER7")" ] &&
+        pass "Ctrl+Alt+Shift+8 held at a silent box sends one command; a fresh press still goes" ||
+        fail "Ctrl+Alt+Shift+8 held at a silent box sends one command; a fresh press still goes" "box got [$got]"
+    end_front
+    { drv send-message 0x112 0xA10 0 >/dev/null & } 2>/dev/null  # the key list
+    out=$(drv expect-message-box "*" "Keyboard keys" 10)
+    echo "key list with the keys anywhere on: $out"
+    [[ $out == *"In other programs too: Volume Up (VOL UP), "*", Ctrl+Alt+Shift+9 (9)."* ]] &&
+        pass "the key list shows the keys that work in other programs" ||
+        fail "the key list shows the keys that work in other programs" "$out"
+    # Off: every key given back, so that another program may hold it.
+    drv send-message 0x112 $IDM_KEYS_ANYWHERE 0 >/dev/null
+    hold_front $CAS_UP
+    out="$front_hotkey $(reg_value "Keys Anywhere")"
+    [ "$out" = "hotkey OK 0x0" ] && pass "turned off, saved 0: the keys are given back" ||
+        fail "turned off, saved 0: the keys are given back" "$out"
+    expect_keys_send_nothing "turned off: keys pressed in another program send nothing" 1
+    end_front
+    drv close >/dev/null
+    expect_exit_zero "the keys-anywhere run exits with code 0"
+fi
+reg_set_dword "Keys Anywhere" 0
+
 # --- display scale: a prefix of its own at 144 dpi ---------------------------------------------------
 # Wine takes the dpi from "LogPixels" in the user's desktop settings and the current hardware
 # profile's fonts. The window is then about 800 pixels high, so this display is larger.
