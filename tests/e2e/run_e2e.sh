@@ -750,8 +750,8 @@ else
     # that answers by the end of its pause gets nothing of it (a POWER sent after the pause is the
     # only connection), and the sign says which favourite stopped.
     drv set-text 1044 $FAV_LATE >/dev/null && drv command $((0xB20)) >/dev/null
+    drv wait-red 1043 yes 10 >/dev/null  # the first key refused: then, in the pause, a box listens
     start_box $FAV_LATE late || fail "a favourite stops at its first key not sent" "no box on $FAV_LATE"
-    drv wait-red 1043 yes 10 >/dev/null
     xdotool mousemove --sync $(drv center 1043)
     tip=$(drv wait-tip 10)
     xdotool mousemove 1000 700
