@@ -124,7 +124,11 @@ bool StartKeys(HWND window, FavouritesUse *use)
         return false;
     }
     use->keys_started += (int)keys.size();
-    use->keys_deadline = GetTickCount() + TransactionsEndWithinMs((int)keys.size()) + FAVOURITE_NOTICE_SLACK_MS;
+    // Its keys end within the bound of every key now under way for the box, the box's earlier
+    // keys (a button pressed meanwhile) in line before them included.
+    int in_line = TransactionsUnderWayFor(use->run.box, DEVICE_COMMAND_PORT);
+    use->keys_deadline = GetTickCount() + TransactionsEndWithinMs(in_line > (int)keys.size() ? in_line : (int)keys.size()) +
+                         FAVOURITE_NOTICE_SLACK_MS;
     return true;
 }
 
