@@ -215,8 +215,13 @@ LRESULT CALLBACK NamedControlProc(HWND control, UINT message, WPARAM wParam, LPA
     } else if (message == WM_NCDESTROY) {
         RemovePropA(control, NAME_PROPERTY);
         RemovePropA(control, OLD_PROC_PROPERTY);
-        SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)old_proc);
+        if (IsWindowUnicode(control)) SetWindowLongPtrW(control, GWLP_WNDPROC, (LONG_PTR)old_proc);
+        else SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)old_proc);
     }
+    // A wide control stays wide, so that text in any script passes through unchanged.
+    if (IsWindowUnicode(control))
+        return old_proc ? CallWindowProcW(old_proc, control, message, wParam, lParam)
+                        : DefWindowProcW(control, message, wParam, lParam);
     return old_proc ? CallWindowProcA(old_proc, control, message, wParam, lParam)
                     : DefWindowProcA(control, message, wParam, lParam);
 }
@@ -227,6 +232,11 @@ void GiveAccessibleName(HWND control, const wchar_t *name)
 {
     if (!control || GetPropA(control, OLD_PROC_PROPERTY)) return;
     SetPropA(control, NAME_PROPERTY, (HANDLE)name);
+    if (IsWindowUnicode(control)) {
+        SetPropA(control, OLD_PROC_PROPERTY, (HANDLE)GetWindowLongPtrW(control, GWLP_WNDPROC));
+        SetWindowLongPtrW(control, GWLP_WNDPROC, (LONG_PTR)NamedControlProc);
+        return;
+    }
     SetPropA(control, OLD_PROC_PROPERTY, (HANDLE)GetWindowLongPtrA(control, GWLP_WNDPROC));
     SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)NamedControlProc);
 }

@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 #include <string.h>
+#include <stdio.h>
 
 #include "address/ipv4_value.h"
 #include "app/window_ids.h"
 #include "address/address.h"
 #include "app/accessible_names.h"
 #include "app/display_scale.h"
+#include "app/favourites.h"
 #include "app/keypad.h"
 #include "app/window_state.h"
 #include "keys/keys.h"
@@ -53,7 +55,7 @@ void DescribeTool(HWND window, int which, TOOLINFOA *tool)
 // "Key NAME" for the key of the tag, or the free-text line.
 void DescribeCommand(unsigned short tag, char *text, int size)
 {
-    const KeyCommand *key = KeyCommandOfTag(tag);
+    const KeyCommand *key = KeyCommandOfTag(tag & FAVOURITE_KEY_TAG_MASK);
     lstrcpynA(text, key ? "Key " : "The free-text line", size);
     if (key) lstrcpynA(text + 4, key->name, size - 4);
 }
@@ -176,8 +178,11 @@ LRESULT ShowDeliverySign(HWND window, DeliverySign *sign, WPARAM wParam, LPARAM 
     DescribeCommand(UndeliveredTag(wParam), command, sizeof(command));
     char dotted[IPV4_TEXT_SIZE], explanation[SIGN_EXPLANATION_MAX];
     Ipv4Value::FromNotice((uintptr_t)lParam).Format(dotted);
-    wsprintfA(explanation, "%s was not sent to %s: %s.%s%s", command, dotted,
-              UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
+    // A favourite's key says first which favourite stopped, and where.
+    char lead[SIGN_EXPLANATION_MAX / 2];
+    FavouriteSignLead(window, UndeliveredTag(wParam), lead, sizeof(lead));
+    snprintf(explanation, sizeof(explanation), "%s%s was not sent to %s: %s.%s%s", lead, command, dotted,
+             UndeliveredReason(UndeliveredError(wParam)), offer_wake ? SIGN_WAKE_HINT : "", SIGN_FIND_HINT);
     // The same words again (a program that posts thousands of keys the transport refuses) draw
     // nothing: the window's queue is not held by redrawing them.
     if (sign->undelivered && !sign->own_words && strcmp(explanation, sign->explanation) == 0) return 0;

@@ -8,7 +8,8 @@
 // The label's text while the sign shows.
 const char SIGN_LABEL_TEXT[] = "Not sent";
 
-const int SIGN_EXPLANATION_MAX = 512;  // the longest has about 130 characters, and a finding of 160
+// The longest explanation, a favourite's, has about 300 characters (a name of 32 in UTF-8).
+const int SIGN_EXPLANATION_MAX = 512;
 
 struct DeliverySign {
     bool undelivered;  // the sign shows

@@ -35,7 +35,7 @@ bool AddressBeingEdited(HWND window)
 
 const char *KeyName(unsigned short tag)
 {
-    const KeyCommand *key = KeyCommandOfTag(tag);
+    const KeyCommand *key = KeyCommandOfTag(tag & FAVOURITE_KEY_TAG_MASK);  // a favourite's run number left out
     return key ? key->name : NULL;
 }
 

@@ -75,21 +75,21 @@ bool RemoteControl::SendKeyCommands(HWND window, unsigned id)
     return false;
 }
 
-bool RemoteControl::SendKeys(HWND window, const KeyCommand *const *keys, int count)
+bool RemoteControl::SendKeys(HWND window, const KeyCommand *const *keys, int count, unsigned short mark)
 {
     if (count <= 0) return false;
     // A button's keys go whole or not at all: half a channel number would tune another channel.
     if (TransactionRoomFor(device_address, DEVICE_COMMAND_PORT) < count) {
-        ShowNotStarted(window, device_address, WSAETOOMANYREFS, KeyCommandTag(keys[0]));
+        ShowNotStarted(window, device_address, WSAETOOMANYREFS, KeyCommandTag(keys[0]) | mark);
         return false;
     }
     // Started as one, all or none (a start may fail for want of memory or a thread); the
     // transport keeps them in this order at the box.
     CommandPart *parts = new (std::nothrow) CommandPart[count];
-    for (int i = 0; parts && i < count; ++i) parts[i] = CommandPart{keys[i]->bytes, keys[i]->length, KeyCommandTag(keys[i])};
+    for (int i = 0; parts && i < count; ++i) parts[i] = CommandPart{keys[i]->bytes, keys[i]->length, (unsigned short)(KeyCommandTag(keys[i]) | mark)};
     bool started = parts && CommandTransaction::StartAll(window, device_address, DEVICE_COMMAND_PORT, parts, count);
     delete[] parts;
-    if (!started) ShowNotStarted(window, device_address, WSAENOBUFS, KeyCommandTag(keys[0]));
+    if (!started) ShowNotStarted(window, device_address, WSAENOBUFS, KeyCommandTag(keys[0]) | mark);
     return started;
 }
 

@@ -82,6 +82,7 @@ LRESULT OnDestroy(HWND window, RemoteWindowState *state)
         MSG msg;
         while (PeekMessageA(&msg, window, WM_WAKE_LEARNED, WM_WAKE_LEARNED, PM_REMOVE))
             delete (LearnedHardwareAddress *)msg.lParam;
+        while (PeekMessageA(&msg, window, WM_WAKE_SENT, WM_WAKE_SENT, PM_REMOVE)) delete (WakeOutcome *)msg.lParam;
         StopKeysAnywhere(window, &state->keys_anywhere);
         EndFollowBox(window, &state->follow);
         DestroyDeliverySignTip(&state->sign);
@@ -190,8 +191,9 @@ bool OnSysCommand(HWND window, WPARAM wParam)
 
 // Notices for a box no longer in the address field change nothing: the sign speaks of the box
 // in use, and a late success from an old box does not move it up the recent boxes.
-LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, LPARAM lParam)
+LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
 {
+    NoteFavouriteKeySent(window, wParam);
     if (!NoticeIsForBoxInUse(window, lParam)) return 0;
     NoteSentAddress(&state->find_box, lParam);
     LearnHardwareAddress(window, &state->wake_box, lParam);
@@ -201,9 +203,13 @@ LRESULT OnTransactionSent(HWND window, RemoteWindowState *state, LPARAM lParam)
 
 LRESULT OnTransactionUndelivered(HWND window, RemoteWindowState *state, WPARAM wParam, LPARAM lParam)
 {
-    if (!NoticeIsForBoxInUse(window, lParam)) return 0;
-    bool offer_wake = NoConnectionMade(UndeliveredError(wParam)) && WakeAddressKnown(state->wake_box, lParam);
-    ShowDeliverySign(window, &state->sign, wParam, lParam, offer_wake);
+    // A favourite's first key not sent stops it and shows the sign, whatever box the field holds.
+    FavouriteNotice favourite = StopFavouriteAtNotice(window, wParam, lParam);
+    if (favourite == FAVOURITE_NOTICE_LATE || !NoticeIsForBoxInUse(window, lParam)) return 0;
+    if (favourite == FAVOURITE_NOTICE_OTHER) {
+        bool offer_wake = NoConnectionMade(UndeliveredError(wParam)) && WakeAddressKnown(state->wake_box, lParam);
+        ShowDeliverySign(window, &state->sign, wParam, lParam, offer_wake);
+    }
     LookForMovedBox(window, state, wParam, lParam);
     return 0;
 }
@@ -235,7 +241,7 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return OnTransactionDone(lParam);
     case WM_TXN_SENT:
         if (!state) break;
-        return OnTransactionSent(window, state, lParam);
+        return OnTransactionSent(window, state, wParam, lParam);
     case WM_WAKE_LEARNED:
         if (state) KeepHardwareAddress(&state->wake_box, lParam);
         else delete (LearnedHardwareAddress *)lParam;
@@ -243,6 +249,10 @@ LRESULT CALLBACK RemoteWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_MOVED_BOX_FOUND:
         if (state) OnMovedBoxFound(window, state, wParam, lParam);
         else delete (MovedBoxFinding *)lParam;
+        return 0;
+    case WM_WAKE_SENT:
+        if (state) OnFavouriteWakeSent(window, lParam);
+        else delete (WakeOutcome *)lParam;
         return 0;
     case WM_TXN_UNDELIVERED:
         if (!state) break;

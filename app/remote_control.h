@@ -19,7 +19,8 @@ struct RemoteControl {
     bool CheckAddress(HWND window);
     bool SendKey(HWND window, const char *bytes, int length, unsigned short tag);
     bool SendKeyCommands(HWND window, unsigned id);
-    bool SendKeys(HWND window, const KeyCommand *const *keys, int count);  // whole or none
+    // Whole or none; `mark` goes in the high byte of each key's tag (a favourite's run).
+    bool SendKeys(HWND window, const KeyCommand *const *keys, int count, unsigned short mark = 0);
     bool SendFreeText(HWND window);
     // Settings (settings.cpp)
     void LoadDeviceAddress();

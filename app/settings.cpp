@@ -48,16 +48,15 @@ HKEY OpenForWriting()
 bool ReadDword(HKEY key, const char *name, DWORD *value)
 {
     DWORD type = REG_NONE, size = sizeof(*value);
-    return RegQueryValueExA(key, name, NULL, &type, (BYTE *)value, &size) == ERROR_SUCCESS &&
-           type == REG_DWORD && size == sizeof(*value);
+    return ReadValue(key, name, value, &size, &type) && type == REG_DWORD && size == sizeof(*value);
 }
 
-// A REG_SZ read into `room` bytes of `data`, accepted when it ends with its NUL within `most`.
+// A REG_SZ read into `room` bytes of `data`, accepted when it has at most `most` bytes and its
+// text ends (its first NUL) within them.
 bool ReadText(HKEY key, const char *name, char *data, DWORD room, DWORD most)
 {
     DWORD type = REG_NONE, size = room;
-    return RegQueryValueExA(key, name, NULL, &type, (BYTE *)data, &size) == ERROR_SUCCESS && type == REG_SZ &&
-           size <= most && size > 0 && data[size - 1] == '\0';
+    return ReadValue(key, name, data, &size, &type) && type == REG_SZ && size <= most && ValueTextLength(data, size) >= 0;
 }
 
 void WriteDword(HKEY key, const char *name, DWORD value)
@@ -109,7 +108,7 @@ void RemoteControl::LoadWindowPlacement(HWND window)
     DWORD size = sizeof(LONG);
     bool all_read = true;
     for (int i = 0; i < 5 && all_read; ++i)
-        all_read = RegQueryValueExA(key, names[i], NULL, NULL, (BYTE *)slots[i], &size) == ERROR_SUCCESS;
+        all_read = ReadValue(key, names[i], slots[i], &size, NULL);
     if (all_read) {
         // A position at which no part of the caption is on a monitor (a window saved while
         // minimised, a monitor since removed) would put the window out of reach: it then keeps
@@ -212,13 +211,16 @@ void SaveWakeAddresses(const WakeAddresses &list)
     RegCloseKey(key);
 }
 
-void SaveFavourites(const std::vector<Favourite> &list)
+bool SaveFavourites(const std::vector<Favourite> &list)
 {
-    std::string data;
-    for (const Favourite &favourite : list) data += favourite.line + '\0';
-    data += '\0';
+    // Wide, so that a name in any script is stored as it was written.
+    std::wstring data;
+    for (const Favourite &favourite : list) data += WideOfUtf8(favourite.line) + L'\0';
+    data += L'\0';
     HKEY key = OpenForWriting();
-    if (!key) return;
-    RegSetValueExA(key, VALUE_FAVOURITES, 0, REG_MULTI_SZ, (const BYTE *)data.data(), (DWORD)data.size());
+    if (!key) return false;
+    bool saved = RegSetValueExW(key, VALUE_FAVOURITES_WIDE, 0, REG_MULTI_SZ, (const BYTE *)data.data(),
+                                (DWORD)(data.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
     RegCloseKey(key);
+    return saved;
 }

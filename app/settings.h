@@ -30,5 +30,7 @@ void SaveRecentBoxes(const RecentBoxes &list);
 // "Wake Addresses": loaded by LoadWakeAddresses (settings/wake_addresses.h); saving writes only
 // that value.
 void SaveWakeAddresses(const WakeAddresses &list);
-// "Favourites": every line written back as it was given, usable or not, as a REG_MULTI_SZ.
-void SaveFavourites(const std::vector<Favourite> &list);
+// "Favourites": every line written back as it was given, usable or not, as a REG_MULTI_SZ of
+// wide text. False when it could not be written. The caller never writes over a stored value
+// that LoadFavourites could not read whole.
+bool SaveFavourites(const std::vector<Favourite> &list);

@@ -71,6 +71,7 @@ enum FavouritesDialogId {
     IDC_FAV_DELETE = 1409,
     IDC_FAV_UP = 1410,
     IDC_FAV_DOWN = 1411,
+    IDC_FAV_LIST_LABEL = 1412,
 };
 
 // Posted to itself: the focus rule, once the first restore of a minimised start is done.

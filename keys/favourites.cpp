@@ -63,6 +63,18 @@ bool ReadFavouriteKeys(const std::string &keys, std::vector<KeyStep> *steps, std
     return true;
 }
 
+namespace {
+
+// The characters of a UTF-8 text: every byte that does not continue a character.
+size_t Characters(const std::string &text)
+{
+    size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+}  // namespace
+
 Favourite ReadFavourite(const std::string &line)
 {
     Favourite favourite;
@@ -73,7 +85,7 @@ Favourite ReadFavourite(const std::string &line)
         return favourite;
     }
     favourite.name = line.substr(0, equals);
-    if (favourite.name.empty() || favourite.name.size() > (size_t)FAVOURITE_NAME_MAX) {
+    if (favourite.name.empty() || Characters(favourite.name) > (size_t)FAVOURITE_NAME_MAX) {
         favourite.problem = "a name has 1 to 32 characters";
     } else if (line.size() > FAVOURITE_LINE_MAX) {
         favourite.problem = "the line is too long";

@@ -1,6 +1,7 @@
 // Favourites: the user's own lists of keys, each kept as one line "NAME=KEYS" in the sender's key
-// words (labels, key names, digit runs, "/wait MS" between keys). A line that does not read is
-// kept as it is and only marked as not usable, so that nothing the user wrote is lost.
+// words (labels, key names, digit runs, "/wait MS" between keys, "/wake"), in UTF-8 so that a
+// name may be in any script. A line that does not read is kept as it is and only marked as not
+// usable, so that nothing the user wrote is lost.
 #pragma once
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct Favourite {
     std::string name;            // the text before the first '='
     std::vector<KeyStep> steps;  // keys and pauses, in order; empty when not usable
     std::string problem;         // why the line is not usable, or empty when it is
+    unsigned serial = 0;         // the window's mark of the entry, kept as it moves or changes
     bool Usable() const { return problem.empty(); }
 };
 

@@ -360,6 +360,8 @@ int main(int argc, char **argv)
     std::string error;
     std::vector<Favourite> favourites;
     LoadFavourites(&favourites);
+    // The names as the command line gives them: in the system's code page.
+    for (Favourite &favourite : favourites) favourite.name = AnsiOfUtf8(favourite.name);
     if (!ParseArguments(argc - 1, argv + 1, favourites, &g_Run.plan, &error)) {
         fprintf(stderr, "HalcyraSend: %s\n%s", error.c_str(), SEND_SYNOPSIS);
         return EXIT_BAD_ARGUMENT;

@@ -540,7 +540,7 @@ TEST_F(Settings, WakeAddresses)
 }
 
 // Every line of "Favourites" is loaded in order and saved back as it was, usable or not; lines
-// beyond twenty are kept but not usable; a value of another type loads as none.
+// beyond twenty are kept but not usable.
 TEST_F(Settings, FavouritesKeepEveryLine)
 {
     std::vector<Favourite> list;
@@ -558,9 +558,53 @@ TEST_F(Settings, FavouritesKeepEveryLine)
     SaveFavourites(list);
     EXPECT_EQ(Get("Favourites").type, (DWORD)REG_MULTI_SZ);
     EXPECT_EQ(Get("Favourites").data, value + '\0');
-    Put("Favourites", REG_SZ, "Channel=OK", 11);
+    // Of a value of another type, or larger than the program takes, the lines it can read show,
+    // and the loader says why the value is not to be written over; an empty line hides nothing.
+    std::string large;
+    while (large.size() < FAVOURITES_VALUE_MAX / 2 + 64) large += std::string("Channel=OK") + '\0';
+    struct {
+        DWORD type;
+        std::string data;
+        size_t lines;
+        bool kept;
+    } cases[] = {
+        {REG_SZ, std::string("Channel=OK") + '\0', 1, true},
+        {REG_BINARY, "Channel=OK", 0, true},
+        {REG_MULTI_SZ, std::string("A=OK") + '\0' + '\0' + "B=OK" + '\0' + '\0', 2, false},
+        {REG_MULTI_SZ, large + '\0', FAVOURITES_VALUE_MAX / 2 / 11 + 1, true},  // the last cut off at 64 KiB
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.type);
+        Put("Favourites", c.type, c.data.data(), (DWORD)c.data.size());
+        std::string keep;
+        LoadFavourites(&list, &keep);
+        EXPECT_EQ(list.size(), c.lines);
+        EXPECT_EQ(!keep.empty(), c.kept) << keep;
+    }
+}
+
+// A name in a script outside the code page is loaded and saved back unchanged (wide functions).
+TEST_F(Settings, FavouritesKeepNamesInAnyScript)
+{
+    const wchar_t line[] = L"\x041a\x0430\x043d\x0430\x043b \x03b1=1 0 1 OK";  // Cyrillic and Greek
+    std::wstring value = std::wstring(line) + L'\0' + L'\0';
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(g_Root, SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, L"Favourites", 0, REG_MULTI_SZ, (const BYTE *)value.data(),
+                             (DWORD)(value.size() * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    std::vector<Favourite> list;
     LoadFavourites(&list);
-    EXPECT_TRUE(list.empty());
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_TRUE(list[0].Usable()) << list[0].problem;
+    RegDeleteValueA(key, "Favourites");
+    EXPECT_TRUE(SaveFavourites(list));
+    wchar_t data[64] = {0};
+    DWORD size = sizeof(data), type = REG_NONE;
+    EXPECT_EQ(RegQueryValueExW(key, L"Favourites", NULL, &type, (BYTE *)data, &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(type, (DWORD)REG_MULTI_SZ);
+    EXPECT_EQ(std::wstring(data, size / sizeof(wchar_t)), value);
 }
 
 // Makes HKEY_CURRENT_USER stand for a fresh key of this process, and checks that it does.

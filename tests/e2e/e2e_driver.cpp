@@ -19,6 +19,7 @@
 //   e2e_driver get-text ID              prints the control's text
 //   e2e_driver command WPARAM           sends WM_COMMAND (bounded); prints the result
 //   e2e_driver post-command WPARAM      posts WM_COMMAND
+//   e2e_driver answers MS               fails when the window answers no sent message within MS
 //   e2e_driver send-message MSG WPARAM LPARAM   sends a message (bounded); prints the result
 //   e2e_driver expect-message-box TEXT CAPTION SECONDS   finds the modal box owned by the main
 //                                       window, checks it (TEXT * takes any text) and presses OK
@@ -857,6 +858,17 @@ int SendMessageCommand(HWND window, char **args, int count)
     return SendAndPrint(window, (UINT)n[0], (WPARAM)n[1], (LPARAM)n[2]);
 }
 
+// Fails when the window does not answer WM_NULL within MS: its thread is busy or hung.
+int AnswersCommand(HWND window, char **args, int count)
+{
+    unsigned long ms = 0;
+    if (!Numbers(args, 0, count, &ms)) return USAGE_ERROR;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, (UINT)ms, &result))
+        Fail("no answer to a sent message within %lu ms", ms);
+    return g_Failures ? 1 : 0;
+}
+
 int PostCommandCommand(HWND window, char **args, int count)
 {
     unsigned long wparam = 0;
@@ -1203,6 +1215,7 @@ const DriverCommand COMMANDS[] = {
     {"get-text", "ID", 1, 1, true, GetTextCommand},
     {"command", "WPARAM", 1, 1, true, CommandCommand},
     {"post-command", "WPARAM", 1, 1, true, PostCommandCommand},
+    {"answers", "MS", 1, 1, true, AnswersCommand},
     {"send-message", "MSG WPARAM LPARAM", 3, 3, true, SendMessageCommand},
     {"expect-message-box", "TEXT CAPTION S", 3, 3, true, ExpectMessageBoxCommand},
     {"no-message-box", "", 0, 0, true, NoMessageBoxCommand},

@@ -788,6 +788,58 @@ else
     expect_exit_zero "keyboard run exits with code 0"
 fi
 
+# --- run 5b: favourites off their main path: a wake step, the box changed, a key not sent -------
+FAV_LATE=127.0.0.113  # refuses connections until a favourite's pause, then a box listens there
+reg_set_text "IP Address" $BOX_A
+wine reg add "$KEY" /v Favourites /t REG_MULTI_SZ \
+    /d 'Wake=POWER /wake 02:1a:2b:3c:4d:5e OK\0Pause=1 /wait 1500 2\0Refused=1 /wait 1500 2 OK' /f >/dev/null 2>&1 </dev/null
+if ! start_program; then
+    fail "favourites run start" "no main window within 30 s"
+else
+    # First, while no other favourite runs: a favourite stops at its first key not sent; a box
+    # that answers by the end of its pause gets nothing of it (a POWER sent after the pause is the
+    # only connection), and the sign says which favourite stopped.
+    drv set-text 1044 $FAV_LATE >/dev/null && drv command $((0xB20)) >/dev/null
+    drv wait-red 1043 yes 10 >/dev/null  # the first key refused: then, in the pause, a box listens
+    start_box $FAV_LATE late || fail "a favourite stops at its first key not sent" "no box on $FAV_LATE"
+    xdotool mousemove --sync $(drv center 1043)
+    tip=$(drv wait-tip 10)
+    xdotool mousemove 1000 700
+    sleep 2.5  # past the pause and the keys that would follow it
+    drv command 1001 >/dev/null && wait_lines late 1
+    sleep 0.3
+    got=$(hex_after late 0)
+    [ "$got" = "$(frame "press POWER")" ] && [[ $tip == *'Favourite "Refused" stopped after 0 of its 3 keys: Key NUMBER1 was not sent to '$FAV_LATE* ]] &&
+        pass "a favourite stops at its first key not sent, and the sign says which and after how many" ||
+        fail "a favourite stops at its first key not sent, and the sign says which and after how many" "box got [$got]; sign [$tip]"
+    drv set-text 1044 $BOX_A >/dev/null
+    # A wake step is sent off the window's thread: the window answers while and after it runs,
+    # and the key after it follows.
+    wake_listen $BOX_A "$work/fav-wake.hex" || fail "a favourite's wake step" "no listener on $BOX_A"
+    before=$(lines a)
+    out=$(drv post-command $((0xB00)) && drv answers 2000 && wait_lines a $((before + 2)) && drv answers 2000)
+    answered=$?
+    got=$(hex_after a "$before")
+    count=$(wc -l <"$work/fav-wake.hex" 2>/dev/null)
+    [ $answered = 0 ] && [ "$got" = "$(frame "press POWER") $(frame "press OK")" ] && [ "${count:-0}" -ge 3 ] &&
+        pass "a favourite's wake step: the window answers within 2 s, the packet goes, the key after it follows" ||
+        fail "a favourite's wake step: the window answers within 2 s, the packet goes, the key after it follows" \
+            "[$out] box a got [$got], $count datagrams"
+    # The box is the one in use when the favourite is chosen: a change of the field during its
+    # pause sends nothing of it to the other box.
+    before=$(lines a) before_b=$(lines b)
+    drv command $((0xB10)) >/dev/null && drv set-text 1044 $BOX_B >/dev/null
+    wait_lines a $((before + 2))
+    sleep 0.3  # room for a key too many to show up
+    got=$(hex_after a "$before")
+    [ "$got" = "$(frame "press NUMBER1") $(frame "press NUMBER2")" ] && [ "$(lines b)" -eq "$before_b" ] &&
+        pass "a favourite's keys all go to the box chosen, whatever the field holds after" ||
+        fail "a favourite's keys all go to the box chosen, whatever the field holds after" \
+            "box a got [$got], box b has $(lines b) lines, had $before_b"
+    drv close >/dev/null
+    expect_exit_zero "favourites run exits with code 0"
+fi
+
 # --- run 6: one remote per user, and keys that work while another program is in front -----------
 # A second start brings the first window forward and ends with 0, the settings untouched. With
 # "Keys Anywhere" on, the keys reach the box while another Wine program holds the focus, the
