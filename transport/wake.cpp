@@ -70,6 +70,19 @@ bool UsableRow(const MIB_IPNETROW &row)
     return false;  // an entry still being resolved
 }
 
+// A worker of its own that owns the record from here on (and posts it on); where the thread
+// cannot start, the record is freed here.
+template <typename Record> bool StartWorkerWith(LPTHREAD_START_ROUTINE run, Record *record)
+{
+    HANDLE worker = CreateThread(NULL, 0, run, record, 0, NULL);
+    if (!worker) {
+        delete record;
+        return false;
+    }
+    CloseHandle(worker);
+    return true;
+}
+
 }  // namespace
 
 WakeTarget PrepareWake(const unsigned char *address, const unsigned char *hardware)
@@ -185,13 +198,7 @@ bool StartWake(HWND window, const unsigned char *address, const unsigned char *h
     outcome->tag = tag;
     memcpy(outcome->target.address, address, 4);
     memcpy(outcome->target.hardware, hardware, 6);
-    HANDLE worker = CreateThread(NULL, 0, WakeOnWorker, outcome, 0, NULL);
-    if (!worker) {
-        delete outcome;
-        return false;
-    }
-    CloseHandle(worker);
-    return true;
+    return StartWorkerWith(WakeOnWorker, outcome);
 }
 
 bool StartHardwareAddressLookup(HWND window, const unsigned char *address)
@@ -200,11 +207,5 @@ bool StartHardwareAddressLookup(HWND window, const unsigned char *address)
     if (!learned) return false;
     learned->window = window;
     memcpy(learned->address, address, 4);
-    HANDLE worker = CreateThread(NULL, 0, LookUpHardwareAddress, learned, 0, NULL);
-    if (!worker) {
-        delete learned;
-        return false;
-    }
-    CloseHandle(worker);
-    return true;
+    return StartWorkerWith(LookUpHardwareAddress, learned);
 }
