@@ -74,7 +74,7 @@ TEST_F(Soak, MisbehavingBoxDuringBurstsLeavesTheWindowResponsiveAndNothingBehind
     }
     ASSERT_TRUE(SetFieldText(remote.window, ADDRESS_FIELD, BOX_ADDRESS));
     ASSERT_TRUE(SendCommandWithin(remote.window, 1001, HANG_BOUND_MS));
-    AwaitCommands(1, 10000);
+    ASSERT_NO_FATAL_FAILURE(AwaitCommands(1, 10000));
     ProcessFigures idle = {}, now = {};
     Sleep(500);
     idle = FiguresOf(remote.info.dwProcessId);
@@ -113,7 +113,7 @@ TEST_F(Soak, MisbehavingBoxDuringBurstsLeavesTheWindowResponsiveAndNothingBehind
             ASSERT_TRUE(Responds(remote.window, HANG_BOUND_MS)) << "window hung";
         }
         if (phase.listening) {
-            AwaitCommands(before + expected.size(), 60000);
+            ASSERT_NO_FATAL_FAILURE(AwaitCommands(before + expected.size(), 60000));
             std::vector<BoxConnection> seen = box.Connections();
             // Keys reach the box in the order they were pressed.
             for (size_t i = 0; i < expected.size(); ++i)
@@ -153,7 +153,7 @@ TEST_F(Soak, BadInputAtTheEdgesIsHandledSoundly)
     ASSERT_TRUE(SendCommandWithin(remote.window, 1048, HANG_BOUND_MS));
     ASSERT_TRUE(SetFieldText(remote.window, FREE_TEXT_FIELD, "\xe9t\xe9 \x80\xff"));
     ASSERT_TRUE(SendCommandWithin(remote.window, 1048, HANG_BOUND_MS));
-    AwaitCommands(1, 10000);
+    ASSERT_NO_FATAL_FAILURE(AwaitCommands(1, 10000));
     EXPECT_EQ(box.Connections()[0].command, std::string("\xe9t\xe9 \x80\xff\r\n\0", 9));
 
     // Every command id but 2 (which closes the window), with a valid address in the field:
@@ -166,7 +166,7 @@ TEST_F(Soak, BadInputAtTheEdgesIsHandledSoundly)
     }
     // 37 single keys, three ids of three keys and one of four, and two free-text ids.
     const size_t expected = 37 + 3 * 3 + 4 + 2;
-    AwaitCommands(before + expected, 120000);
+    ASSERT_NO_FATAL_FAILURE(AwaitCommands(before + expected, 120000));
     Sleep(500);
     EXPECT_EQ(box.Connections().size(), before + expected);
 
