@@ -19,7 +19,7 @@ cat >"$bin/apt-get" <<'STUB'
 echo "apt-get $*" >>"$FAKE_LOG"
 if [ "$1" = update ] || [ "$2" = update ]; then
     [ "$FAKE_UPDATE" = ok ] && exit 0
-    echo "E: Failed to fetch http://archive/dists/x-security/main/binary-i386/Packages.xz  File has unexpected size" >&2
+    echo "E: Failed to fetch archive/dists/x-security/main/binary-i386/Packages.xz  File has unexpected size" >&2
     exit 100
 fi
 for word in "$@"; do
