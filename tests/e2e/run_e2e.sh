@@ -143,10 +143,18 @@ start_program() {  # [/min]: started minimised
     run_no=$((run_no + 1))
     if [ "${1:-}" = /min ]; then
         wine start /wait /min /unix "$exe" >"$work/program-$run_no.log" 2>&1 </dev/null &
+        exe_pid=$!
+        # Wine's start.exe now and then fails to hand the program over ("ShellExecuteEx failed"):
+        # the program never ran, so it is started once more.
+        for _ in $(seq 1 100); do kill -0 "$exe_pid" 2>/dev/null || break; drv wait-window 0.1 >/dev/null && return 0; done
+        if ! kill -0 "$exe_pid" 2>/dev/null && grep -q "ShellExecuteEx failed" "$work/program-$run_no.log"; then
+            wine start /wait /min /unix "$exe" >>"$work/program-$run_no.log" 2>&1 </dev/null &
+            exe_pid=$!
+        fi
     else
         wine "$exe" >"$work/program-$run_no.log" 2>&1 </dev/null &
+        exe_pid=$!
     fi
-    exe_pid=$!
     drv wait-window 30 >/dev/null
 }
 # Waits (15 s at most) for the program's process to end and checks its exit code.
