@@ -28,7 +28,8 @@ const DialogControl FAVOURITES_CONTROLS[] = {
     {"Static", IDC_FAV_KEYS_LABEL, "&Keys:", {220, 43, 44, 18}, 0},
     {"Edit", IDC_FAV_KEYS, "", {266, 40, 204, 22}, FIELD_STYLE},
     {"Static", IDC_FAV_CHECK, "", {220, 68, 250, 50}, SS_NOPREFIX},  // a typed '&' shows as typed
-    {"Button", IDC_FAV_ADD, "&Add", {220, 124, 78, 24}, TAB_STOP | BS_DEFPUSHBUTTON},
+    // No default button: Enter in a field comes as IDOK, which changes the selected entry or adds.
+    {"Button", IDC_FAV_ADD, "&Add", {220, 124, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
     {"Button", IDC_FAV_CHANGE, "C&hange", {306, 124, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
     {"Button", IDC_FAV_DELETE, "&Delete", {392, 124, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
     {"Button", IDC_FAV_UP, "&Up", {220, 156, 78, 24}, TAB_STOP | BS_PUSHBUTTON},
@@ -218,6 +219,10 @@ void Edit(HWND dialog, FavouritesUse *use, int id)
         if (!chosen) return;
         list.erase(list.begin() + selected);
         Changed(dialog, use, selected < (int)list.size() ? selected : selected - 1, before);
+        // The fields show the entry selected in its place, never the deleted one's text over it;
+        // with none left they keep that text, which Add puts back.
+        ShowSelected(dialog, *use);
+        CheckFields(dialog, *use);
         return;
     case IDC_FAV_UP:
     case IDC_FAV_DOWN: {

@@ -844,6 +844,24 @@ else
         pass "a favourite's keys all go to the box chosen, whatever the field holds after" ||
         fail "a favourite's keys all go to the box chosen, whatever the field holds after" \
             "box a got [$got], box b has $(lines b) lines, had $before_b"
+    # Edit favourites, from the system menu, by the keyboard: Enter in the Keys field of the
+    # selected entry changes it (no second "Pause"); after Delete the fields show the entry now
+    # selected, so that Change cannot put the deleted one's text over it.
+    fv() { drv --in "Edit favourites" "$@"; }
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key alt+space sleep 0.3 key v sleep 0.3 key e
+    fv wait-focus 1401 0 5 >/dev/null && xdotool key Down && fv set-text 1405 "1 2" >/dev/null &&
+        xdotool key alt+k && fv wait-focus 1405 0 5 >/dev/null && xdotool key Return
+    sleep 0.3
+    out=$(reg_value Favourites)
+    [ "$out" = 'Wake=POWER /wake 02:1a:2b:3c:4d:5e OK\0Pause=1 2\0Refused=1 /wait 1500 2 OK' ] &&
+        pass "Edit favourites: Enter in the selected entry's Keys field changes that entry" ||
+        fail "Edit favourites: Enter in the selected entry's Keys field changes that entry" "Favourites [$out]"
+    xdotool key alt+d && sleep 0.3
+    out="$(fv get-text 1403)=$(fv get-text 1405)|$(reg_value Favourites)"
+    [ "$out" = 'Refused=1 /wait 1500 2 OK|Wake=POWER /wake 02:1a:2b:3c:4d:5e OK\0Refused=1 /wait 1500 2 OK' ] &&
+        pass "Edit favourites: after Delete the fields show the entry selected in its place" ||
+        fail "Edit favourites: after Delete the fields show the entry selected in its place" "[$out]"
+    fv command 2 >/dev/null
     drv close >/dev/null
     expect_exit_zero "favourites run exits with code 0"
 fi
