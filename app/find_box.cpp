@@ -369,6 +369,14 @@ void FollowRecentBox(FindBoxUse *use, const unsigned char *from, const unsigned 
     if (MoveRecentBox(&use->recent_boxes, from, to)) SaveRecentBoxes(use->recent_boxes);
 }
 
+bool IsRecentBox(FindBoxUse *use, const unsigned char *address)
+{
+    NeedRecentBoxes(use);
+    for (int i = 0; i < use->recent_boxes.count; ++i)
+        if (memcmp(use->recent_boxes.addresses[i], address, 4) == 0) return true;
+    return false;
+}
+
 void MarkBoxInFindBox(FindBoxUse *use, const unsigned char *old_address, const unsigned char *hardware)
 {
     use->mark = true;

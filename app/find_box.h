@@ -25,6 +25,8 @@ void PrepareFindBox(HWND window);
 void NoteSentAddress(FindBoxUse *use, LPARAM lParam);
 // The box has left `from` for `to`: the recent boxes follow, and are saved when they changed.
 void FollowRecentBox(FindBoxUse *use, const unsigned char *from, const unsigned char *to);
+// A key has reached the box at this address: it is one of the recent boxes.
+bool IsRecentBox(FindBoxUse *use, const unsigned char *address);
 // From now on Find box offers the /24 of old_address and marks the boxes with the hardware address.
 void MarkBoxInFindBox(FindBoxUse *use, const unsigned char *old_address, const unsigned char *hardware);
 // Shows the dialog, owned by the main window, until an entry is chosen or it is closed.

@@ -150,9 +150,12 @@ void LookForMovedBox(HWND window, RemoteWindowState *state, WPARAM wParam, LPARA
         return;
     }
     if (!use->on || use->search || use->searched_in_burst || address.IsUnset()) return;
+    // Only a box that a key has reached is followed: a pair that Wake box kept for an address
+    // typed and never reached may name another device, or the wrong address for this one.
     unsigned char hardware[6];
-    // A box whose hardware address is known is one that a key has reached.
-    if (!FindWakeAddress(state->wake_box.known, address.bytes, hardware) || AddressBeingEdited(window)) return;
+    if (!IsRecentBox(&state->find_box, address.bytes) || !FindWakeAddress(state->wake_box.known, address.bytes, hardware) ||
+        AddressBeingEdited(window))
+        return;
     address.CopyTo(use->old_address);
     use->searched_in_burst = true;
     use->failed_tag = UndeliveredTag(wParam);

@@ -11,7 +11,9 @@
 struct BoxSearch;
 struct RemoteWindowState;
 
-const int FOLLOW_FINDING_MAX = 160;  // the finding's line in the sign's explanation
+// The finding's line in the sign's explanation: the longer one, with the longest hardware
+// address, network and counts, is 175 characters.
+const int FOLLOW_FINDING_MAX = 192;
 // A key that fails this long after the last failure starts a new burst: the box may have come
 // back on another address meanwhile (a night in standby).
 const DWORD FOLLOW_BURST_GAP_MS = 30000;

@@ -271,7 +271,8 @@ int FollowBox()
         printf("the box moved: not sent, found at %s\n", now.c_str());
         return EXIT_BOX_MOVED;
     }
-    if (!finding.searched && finding.refused)
+    // A refusal names the box as there only where its /24 could have been asked (range set).
+    if (!finding.searched && finding.refused && finding.range.count)
         fprintf(stderr, "HalcyraSend: /follow: %s refused the connection and holds the box's hardware address %s (or "
                         "none other): the box is there; not looked for elsewhere\n", old.c_str(), shown);
     else if (!finding.searched)

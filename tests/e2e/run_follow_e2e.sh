@@ -4,8 +4,9 @@
 # veth pair addressed in 127.0.0.0/8 (route_localnet), with no other way out of either. A key
 # reaches the box and its hardware address is learned; the box takes another address of its /24;
 # the next key fails, the address field follows the box, the next key reaches it there, and the
-# key that failed never does. Then the box answers with another hardware address: nothing is
-# followed, and the sign says what was looked for and found.
+# key that failed never does. Then the box answers with another hardware address, or two
+# addresses answer with its own: nothing is followed, and the sign says what was looked for and
+# found. An address never reached is not looked for.
 # The sender's /follow finds the box too, and saves nothing.
 # Usage: run_follow_e2e.sh PROGRAM.exe DRIVER.exe STANDIN_BOX SENDER.exe, in a network namespace of its own
 # (CTest starts it under unshare -n). Prints one line per check and "N passed, M failed".
@@ -37,6 +38,7 @@ OLD=127.0.1.20     # the box's address at first
 NEW=127.0.1.21     # where it goes: the same /24
 THIRD=127.0.1.23   # where it goes for the sender
 OTHER=127.0.1.22   # where another box answers, with another hardware address
+UNREACHED=127.0.1.30  # typed, never reached: nothing answers there
 SELF=127.0.1.1     # this namespace's end of the pair
 BOX_MAC=02:1a:2b:3c:4d:5e
 OTHER_MAC=02:99:88:77:66:55
@@ -100,6 +102,18 @@ reg_set_text "IP Address" $OLD
 frame() { printf '%s\r\n\0' "$1" | od -An -v -tx1 | tr -d ' \n'; }
 # The bytes of each connection that carried any, in the order logged (the search's carry none).
 got_hex() { grep -o 'hex=[0-9a-f]\+' "$work/$1.log" 2>/dev/null | sed 's/^hex=//' | tr '\n' ' '; }  # NAME
+# F1's message box on the sign, once its text holds TEXT (30 tries), or the last one shown.
+explanation_with() {  # TEXT
+    local shown=
+    click 1044 && drv wait-focus 1044 2 5 >/dev/null  # F1 where the keys go
+    for _ in $(seq 1 30); do
+        xdotool key F1
+        shown=$(drv expect-message-box "*" "Not sent" 10)
+        [[ $shown == *"$1"* ]] && break
+        sleep 0.5
+    done
+    echo "$shown"
+}
 
 start_box $OLD old || { echo "e2e_follow: the stand-in box did not start at $OLD"; exit 1; }
 wine "$exe" >"$work/program.log" 2>&1 </dev/null &
@@ -171,19 +185,58 @@ there ip addr add $OTHER/24 dev fb0
 start_box $OTHER other || { echo "e2e_follow: the stand-in box did not start at $OTHER"; exit 1; }
 drv command 1005 >/dev/null
 wait_lines other 1  # the search has reached the other box
-click 1044 && drv wait-focus 1044 2 5 >/dev/null  # F1 where the keys go
-for _ in $(seq 1 30); do
-    xdotool key F1
-    out=$(drv expect-message-box "*" "Not sent" 10)
-    [[ $out == *"Looked for"* ]] && break
-    sleep 0.5
-done
+out=$(explanation_with "Looked for")
 field=$(drv get-text 1044) label=$(drv get-text 1043)
 [ "$field|$label|$(lines other)" = "$NEW|Not sent|1" ] &&
     [[ $out == *"Key STOP was not sent to $NEW: "*"Looked for the box's hardware address $BOX_MAC in 127.0.1.0/24: 1 addresses answered, none with it."* ]] &&
     pass "another box answers with another hardware address: not followed; F1 says what was looked for and found" ||
     fail "another box answers with another hardware address: not followed; F1 says what was looked for and found" \
         "[$field] [$label] [$out]; the other box logged $(lines other) connections (one, the search's)"
+
+# 6b. An address typed and never reached, with a pair that Wake box kept for it: a key to it
+# that fails starts no search, though the other box answers in the /24 with that pair's
+# hardware address.
+wb() { drv --in "Wake box" "$@"; }
+drv set-text 1044 $UNREACHED >/dev/null
+click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+w
+wb set-text 1302 $OTHER_MAC >/dev/null && wb name-event 1303 1 5 >/dev/null
+wb command 2 >/dev/null
+before=$(lines other)
+drv command 1005 >/dev/null && explanation_with "not sent to $UNREACHED" >/dev/null
+# A search would have begun with the sign, and asks the other box's address within a second.
+for _ in $(seq 1 50); do [ "$(lines other)" -gt "$before" ] && break; sleep 0.1; done
+[[ "$(reg_value "Wake Addresses")" == *"$UNREACHED=$OTHER_MAC"* ]] && [ "$(drv get-text 1044)|$(lines other)" = "$UNREACHED|$before" ] &&
+    pass "an address never reached, with a pair kept by Wake box: no search, the field stays" ||
+    fail "an address never reached, with a pair kept by Wake box: no search, the field stays" \
+        "[$(drv get-text 1044)]; Wake Addresses [$(reg_value "Wake Addresses")]; the other box logged $(lines other), had $before"
+
+# 6c. Two addresses answer with the box's hardware address: not followed; the explanation says
+# so whole, and Find box opens on that /24 and marks both.
+there ip link set fb0 address $BOX_MAC
+there ip addr add $THIRD/24 dev fb0
+ip neigh flush dev fr0  # the other box's old hardware address goes from this side's table
+start_box $THIRD twin || { echo "e2e_follow: the stand-in box did not start at $THIRD"; exit 1; }
+drv set-text 1044 $NEW >/dev/null
+drv command 1005 >/dev/null
+wait_lines twin 1
+out=$(explanation_with "Looked for")
+[ "$(drv get-text 1044)|$(drv get-text 1043)" = "$NEW|Not sent" ] &&
+    [[ $out == *"Looked for the box's hardware address $BOX_MAC in 127.0.1.0/24: 2 addresses answered, 2 of them with it, so the box was not followed. Find box marks them.\""* ]] &&
+    pass "two addresses answer with the box's hardware address: not followed; F1 says so whole" ||
+    fail "two addresses answer with the box's hardware address: not followed; F1 says so whole" \
+        "[$(drv get-text 1044)] [$(drv get-text 1043)] [$out]"
+fb() { drv --in "Find box" "$@"; }
+click 1044 && drv wait-focus 1044 2 5 >/dev/null && xdotool key ctrl+f
+range=$(fb get-text 1202)
+# The /24's end of the pair answers no ARP for most of it: a part of it asks both boxes sooner.
+fb set-text 1202 127.0.1.20-23 >/dev/null && fb command 1203 >/dev/null
+for _ in $(seq 1 150); do [ "$(fb get-text 1205)" = "4 of 4 tried, 2 found" ] && break; sleep 0.1; done
+marked=$(fb list 1204 | grep -c "^127\.0\.1\.2[23] .*(the box's hardware address)$")
+[ "$range|$(fb get-text 1205)|$marked" = "127.0.1.0/24|4 of 4 tried, 2 found|2" ] &&
+    pass "Find box opens on the box's /24 and marks both addresses with its hardware address" ||
+    fail "Find box opens on the box's /24 and marks both addresses with its hardware address" \
+        "[$range] [$(fb get-text 1205)] [$(fb list 1204 | tr '\n' ';')]"
+fb command 2 >/dev/null
 
 # 7. The system menu's item, checked by default: chosen, it is unchecked and "Follow Box" is 0.
 before=$(drv menu-state 0xA90)
