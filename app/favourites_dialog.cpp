@@ -184,6 +184,7 @@ void Changed(HWND dialog, FavouritesUse *use, int select, const std::vector<Favo
 {
     bool fits = FavouritesValueBytes(use->list) <= FAVOURITES_VALUE_MAX;
     if (!fits) use->list = before;
+    MarkFavouritesBeyondMenu(&use->list);  // a line that came within the menu's 20 is usable
     if (fits) SaveFavourites(use->list);
     FillFavouritesMenu(use);
     ShowList(dialog, *use, fits ? select : Selected(dialog));

@@ -95,6 +95,23 @@ Favourite ReadFavourite(const std::string &line)
     return favourite;
 }
 
+void MarkFavouritesBeyondMenu(std::vector<Favourite> *list)
+{
+    static const char BEYOND[] = "beyond the 20 favourites that a menu shows";
+    for (size_t i = 0; i < list->size(); ++i) {
+        Favourite &favourite = (*list)[i];
+        bool beyond = i >= (size_t)FAVOURITES_MAX;
+        if (beyond == (favourite.problem == BEYOND)) continue;
+        unsigned serial = favourite.serial;
+        favourite = ReadFavourite(favourite.line);
+        favourite.serial = serial;
+        if (beyond) {
+            favourite.steps.clear();
+            favourite.problem = BEYOND;
+        }
+    }
+}
+
 int FindFavourite(const std::vector<Favourite> &list, const char *name)
 {
     for (size_t i = 0; i < list.size(); ++i)

@@ -35,5 +35,9 @@ bool SplitKeyWords(const std::string &text, std::vector<std::string> *words, std
 bool ReadFavouriteKeys(const std::string &keys, std::vector<KeyStep> *steps, std::string *error);
 // Reads one stored line; the line is kept in the result whether or not it reads.
 Favourite ReadFavourite(const std::string &line);
+// Lines past the first FAVOURITES_MAX are kept but not usable; a list that changed (a line
+// deleted or moved) reads a line that came within them again, and marks one that left them.
+// Each entry keeps its serial.
+void MarkFavouritesBeyondMenu(std::vector<Favourite> *list);
 // The line index (0 on) of the first usable favourite of that name (any case), or -1.
 int FindFavourite(const std::vector<Favourite> &list, const char *name);

@@ -157,15 +157,10 @@ void LoadFavourites(std::vector<Favourite> *list, std::string *keep)
     for (size_t at = 0; at < count;) {
         size_t end = at;
         while (end < count && text[end] != L'\0') ++end;
-        if (end > at) {
-            list->push_back(ReadFavourite(Utf8OfWide(&text[at], end - at)));
-            if (list->size() > (size_t)FAVOURITES_MAX) {
-                list->back().steps.clear();
-                list->back().problem = "beyond the 20 favourites that a menu shows";
-            }
-        }
+        if (end > at) list->push_back(ReadFavourite(Utf8OfWide(&text[at], end - at)));
         at = end + 1;
     }
+    MarkFavouritesBeyondMenu(list);
 }
 
 size_t FavouritesValueBytes(const std::vector<Favourite> &list)

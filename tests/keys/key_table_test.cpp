@@ -137,4 +137,17 @@ TEST(Favourites, LinesReadIntoKeysOrAreKeptAsNotUsable)
     std::vector<Favourite> list = {ReadFavourite("x 1 OK"), ReadFavourite("News=OK"), ReadFavourite("news=1")};
     EXPECT_EQ(FindFavourite(list, "NEWS"), 1);
     EXPECT_EQ(FindFavourite(list, "x 1 OK"), -1);
+
+    // Past the menu's 20, a line is not usable; once a line before it goes, it is, by its serial.
+    std::vector<Favourite> many;
+    for (int i = 0; i <= FAVOURITES_MAX; ++i) many.push_back(ReadFavourite("F" + std::to_string(i) + "=OK"));
+    many.back().serial = 7;
+    MarkFavouritesBeyondMenu(&many);
+    EXPECT_FALSE(many.back().Usable());
+    EXPECT_TRUE(many.back().steps.empty());
+    many.erase(many.begin());
+    MarkFavouritesBeyondMenu(&many);
+    EXPECT_TRUE(many.back().Usable()) << many.back().problem;
+    EXPECT_EQ(many.back().serial, 7u);
+    EXPECT_EQ(FindFavourite(many, "F20"), FAVOURITES_MAX - 1);
 }
