@@ -372,9 +372,7 @@ void FollowRecentBox(FindBoxUse *use, const unsigned char *from, const unsigned 
 bool IsRecentBox(FindBoxUse *use, const unsigned char *address)
 {
     NeedRecentBoxes(use);
-    for (int i = 0; i < use->recent_boxes.count; ++i)
-        if (memcmp(use->recent_boxes.addresses[i], address, 4) == 0) return true;
-    return false;
+    return RecentBoxIndex(use->recent_boxes, address) >= 0;
 }
 
 void MarkBoxInFindBox(FindBoxUse *use, const unsigned char *old_address, const unsigned char *hardware)

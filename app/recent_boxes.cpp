@@ -4,11 +4,18 @@
 
 #include "address/ipv4_value.h"
 
+int RecentBoxIndex(const RecentBoxes &list, const unsigned char *address)
+{
+    for (int at = 0; at < list.count; ++at)
+        if (memcmp(list.addresses[at], address, 4) == 0) return at;
+    return -1;
+}
+
 bool AddRecentBox(RecentBoxes *list, const unsigned char *address)
 {
-    int at = 0;
-    while (at < list->count && memcmp(list->addresses[at], address, 4) != 0) ++at;
-    if (at == 0 && list->count > 0) return false;  // already the most recent
+    int at = RecentBoxIndex(*list, address);
+    if (at == 0) return false;  // already the most recent
+    if (at < 0) at = list->count;
     if (at == list->count && list->count < RECENT_BOXES_MAX) ++list->count;
     if (at == list->count) at = list->count - 1;  // the list was full: the oldest goes
     memmove(list->addresses[1], list->addresses[0], (size_t)at * 4);
@@ -19,14 +26,12 @@ bool AddRecentBox(RecentBoxes *list, const unsigned char *address)
 bool MoveRecentBox(RecentBoxes *list, const unsigned char *from, const unsigned char *to)
 {
     // The old address goes first, so that a full list keeps its oldest box.
-    bool removed = false;
-    for (int at = 0; at < list->count && !removed; ++at) {
-        if (memcmp(list->addresses[at], from, 4) != 0) continue;
+    int at = RecentBoxIndex(*list, from);
+    if (at >= 0) {
         --list->count;
         memmove(list->addresses[at], list->addresses[at + 1], (size_t)(list->count - at) * 4);
-        removed = true;
     }
-    return AddRecentBox(list, to) || removed;
+    return AddRecentBox(list, to) || at >= 0;
 }
 
 bool ReadRecentBoxes(const char *text, RecentBoxes *list)

@@ -14,6 +14,8 @@ struct RecentBoxes {
     int count;
 };
 
+// The address's place in the list (0 the most recent), or -1.
+int RecentBoxIndex(const RecentBoxes &list, const unsigned char *address);
 // Puts the address first, the others after it in their order, the oldest beyond eight dropped.
 // True when the list changed.
 bool AddRecentBox(RecentBoxes *list, const unsigned char *address);
